@@ -1,0 +1,55 @@
+// Small helpers over the host's file system for the stand-ins that keep
+// their state in the device folder (the hive, the device manager's
+// counters): whole-file reads, atomic replacement, advisory locks.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace velmora {
+
+// Reads a whole file. A missing file gives false with *missing set.
+bool ReadHostFile(const std::string& path, std::string* bytes, std::string* error,
+                  bool* missing = nullptr);
+
+// Called at each stage of an atomic write ("write", "sync", "rename");
+// returning false makes that stage fail. Tests use it to cut a save short.
+using WriteFault = std::function<bool(std::string_view stage)>;
+
+// Replaces path with bytes so that a crash leaves either the old or the new
+// content: write a temporary file beside it, flush it, rename it over path,
+// flush the folder. On failure the temporary file is removed, path is
+// untouched and *error says what failed.
+bool WriteHostFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
+                             const WriteFault& fault = nullptr);
+
+// Identity of a file's current content, to notice that another process
+// replaced it (an atomic write always gives a new inode).
+struct FileStamp {
+  bool exists = false;
+  ino_t inode = 0;
+  off_t size = 0;
+  long long modifiedNs = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+FileStamp StampOf(const std::string& path);
+
+// An advisory lock on a lock file, held for the object's life. The lock
+// goes with the process, so a crashed holder never blocks anyone.
+class FileLock {
+ public:
+  enum class Mode { Shared, Exclusive };
+  FileLock(const std::string& lockPath, Mode mode);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace velmora

@@ -1,0 +1,1 @@
+// The terminal front end (see terminal_host.h).

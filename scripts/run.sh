@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up, builds and starts VelmoraCfg on the sample device in this
+# terminal. VELMORA_DEVICE=DIR chooses another device folder.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+bash scripts/build.sh build >/dev/null
+exec ./build/VelmoraCfg

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs what the build and the tests need on Debian 12, when missing.
+set -euo pipefail
+packages=(g++ clang cmake make libgtest-dev libgmock-dev libbenchmark-dev libfinal-dev libgpm-dev tmux)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "setup: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,146 @@
+#include "tests/test_support.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/text.h"
+
+namespace velmora::testing {
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "velmora-test-XXXXXX").string();
+  char* made = ::mkdtemp(pattern.data());
+  EXPECT_NE(made, nullptr);
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+void WriteFileText(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+}
+
+namespace {
+
+HKEY Create(PlatformRegistry& registry, std::u16string_view path) {
+  HKEY key = 0;
+  Status status = registry.CreateKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key);
+  EXPECT_EQ(status, StatusSuccess) << ToUtf8(path);
+  return key;
+}
+
+}  // namespace
+
+void SetBytes(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
+              uint32_t type, const std::vector<uint8_t>& data) {
+  HKEY key = Create(registry, path);
+  EXPECT_EQ(registry.SetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size())),
+            StatusSuccess);
+  registry.CloseKey(key);
+}
+
+void SetString(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
+               std::u16string_view value) {
+  std::vector<uint8_t> data;
+  for (char16_t c : value) {
+    data.push_back(static_cast<uint8_t>(c & 0xFF));
+    data.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  data.push_back(0);
+  data.push_back(0);
+  SetBytes(registry, path, name, RegString, data);
+}
+
+void SetNumber(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
+               uint32_t value) {
+  SetBytes(registry, path, name, RegNumber,
+           {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)});
+}
+
+void MakeKey(PlatformRegistry& registry, std::u16string_view path) {
+  registry.CloseKey(Create(registry, path));
+}
+
+bool KeyExists(PlatformRegistry& registry, std::u16string_view path) {
+  HKEY key = 0;
+  if (registry.OpenKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key) != StatusSuccess) {
+    return false;
+  }
+  registry.CloseKey(key);
+  return true;
+}
+
+std::string DescribeValue(PlatformRegistry& registry, std::u16string_view path,
+                          std::u16string_view name) {
+  HKEY key = 0;
+  if (registry.OpenKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key) != StatusSuccess) {
+    return "missing";
+  }
+  uint32_t type = 0;
+  uint32_t size = 0;
+  if (registry.QueryValue(key, name, &type, nullptr, &size) != StatusSuccess) {
+    registry.CloseKey(key);
+    return "missing";
+  }
+  std::vector<uint8_t> data(size);
+  registry.QueryValue(key, name, &type, data.data(), &size);
+  registry.CloseKey(key);
+  std::string out = std::to_string(type) + ":" + std::to_string(size) + ":";
+  if (type == RegString && size % 2 == 0) {
+    std::u16string text;
+    for (size_t i = 0; i + 1 < data.size(); i += 2) {
+      text.push_back(static_cast<char16_t>(data[i] | data[i + 1] << 8));
+    }
+    while (!text.empty() && text.back() == 0) {
+      text.pop_back();
+    }
+    return out + ToUtf8(text);
+  }
+  if (type == RegNumber && size == 4) {
+    int32_t number = static_cast<int32_t>(data[0] | data[1] << 8 | data[2] << 16 |
+                                          static_cast<uint32_t>(data[3]) << 24);
+    return out + std::to_string(number);
+  }
+  static const char* const Digits = "0123456789abcdef";
+  for (uint8_t byte : data) {
+    out += Digits[byte >> 4];
+    out += Digits[byte & 0xF];
+  }
+  return out;
+}
+
+std::string ValueNames(PlatformRegistry& registry, std::u16string_view path) {
+  HKEY key = 0;
+  if (registry.OpenKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key) != StatusSuccess) {
+    return "(no key)";
+  }
+  std::string out;
+  for (uint32_t i = 0;; ++i) {
+    char16_t name[256];
+    uint32_t capacity = 256;
+    if (registry.EnumValue(key, i, name, &capacity, nullptr, nullptr, nullptr) != StatusSuccess) {
+      break;
+    }
+    out += (out.empty() ? "" : ",") + ToUtf8(name);
+  }
+  registry.CloseKey(key);
+  return out;
+}
+
+}  // namespace velmora::testing

@@ -1,0 +1,49 @@
+// Helpers shared by the tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace velmora::testing {
+
+// A fresh folder below the system's temporary folder, removed with all its
+// contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFileText(const std::string& path);
+void WriteFileText(const std::string& path, const std::string& text);
+
+// Registry helpers for arranging and checking state in tests. Paths are
+// relative to HKEY_LOCAL_MACHINE; they fail the current test on error.
+void SetString(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
+               std::u16string_view value);
+void SetNumber(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
+               uint32_t value);
+void SetBytes(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
+              uint32_t type, const std::vector<uint8_t>& data);
+void MakeKey(PlatformRegistry& registry, std::u16string_view path);
+bool KeyExists(PlatformRegistry& registry, std::u16string_view path);
+
+// A value as "type:size:text" for strings ("1:8:COM"), "4:4:5" for
+// numbers, "3:1:01" (hex bytes) for everything else, "missing" when absent.
+std::string DescribeValue(PlatformRegistry& registry, std::u16string_view path,
+                          std::u16string_view name);
+
+// Names of the values of a key, in enumeration order, joined by ",".
+std::string ValueNames(PlatformRegistry& registry, std::u16string_view path);
+
+}  // namespace velmora::testing
