@@ -124,8 +124,8 @@ FileStamp StampOf(const std::string& path) {
   stamp.exists = true;
   stamp.inode = info.st_ino;
   stamp.size = info.st_size;
-  stamp.modifiedNs = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL +
-                     info.st_mtim.tv_nsec;
+  stamp.modifiedNs =
+      static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
   return stamp;
 }
 

@@ -29,18 +29,32 @@ T& Require(T* service, const char* name) {
 
 }  // namespace
 
-PlatformRegistry& Registry() { return Require(Current().registry, "registry"); }
-DeviceManager& Devices() { return Require(Current().devices, "device manager"); }
-PlatformFiles& Files() { return Require(Current().files, "files"); }
-VersionResources& Versions() { return Require(Current().versions, "version resources"); }
-ui::UiHost& Ui() { return Require(Current().ui, "user interface"); }
-bool HasUi() { return Current().ui != nullptr; }
+PlatformRegistry& Registry() {
+  return Require(Current().registry, "registry");
+}
+DeviceManager& Devices() {
+  return Require(Current().devices, "device manager");
+}
+PlatformFiles& Files() {
+  return Require(Current().files, "files");
+}
+VersionResources& Versions() {
+  return Require(Current().versions, "version resources");
+}
+ui::UiHost& Ui() {
+  return Require(Current().ui, "user interface");
+}
+bool HasUi() {
+  return Current().ui != nullptr;
+}
 
 ScopedPlatform::ScopedPlatform(const PlatformServices& services) : previous_(Current()) {
   Current() = services;
 }
 
-ScopedPlatform::~ScopedPlatform() { Current() = previous_; }
+ScopedPlatform::~ScopedPlatform() {
+  Current() = previous_;
+}
 
 int ShowMessage(ui::Dialog* owner, std::u16string_view text, std::u16string_view caption,
                 uint32_t flags) {

@@ -23,10 +23,10 @@ inline constexpr uint32_t KeyAllAccess = 0xF003F;
 
 // Value types.
 inline constexpr uint32_t RegNone = 0;
-inline constexpr uint32_t RegString = 1;      // UTF-16LE with terminator
+inline constexpr uint32_t RegString = 1;  // UTF-16LE with terminator
 inline constexpr uint32_t RegExpandString = 2;
 inline constexpr uint32_t RegBinary = 3;
-inline constexpr uint32_t RegNumber = 4;      // 32-bit little-endian
+inline constexpr uint32_t RegNumber = 4;  // 32-bit little-endian
 inline constexpr uint32_t RegMultiString = 7;
 
 class PlatformRegistry {
@@ -37,8 +37,7 @@ class PlatformRegistry {
   // On failure *result is 0 and the status says why (StatusFileNotFound
   // for a missing key, StatusInvalidHandle for an unknown parent,
   // StatusKeyDeleted for a parent that was deleted).
-  virtual Status OpenKey(HKEY parent, std::u16string_view path, uint32_t access,
-                         HKEY* result) = 0;
+  virtual Status OpenKey(HKEY parent, std::u16string_view path, uint32_t access, HKEY* result) = 0;
 
   // Like OpenKey, but creates every missing key on the way.
   virtual Status CreateKey(HKEY parent, std::u16string_view path, uint32_t access,
@@ -68,8 +67,8 @@ class PlatformRegistry {
                             uint32_t* size) = 0;
 
   // Creates or replaces a value. "" names the key's default value.
-  virtual Status SetValue(HKEY key, std::u16string_view name, uint32_t type,
-                          const uint8_t* data, uint32_t size) = 0;
+  virtual Status SetValue(HKEY key, std::u16string_view name, uint32_t type, const uint8_t* data,
+                          uint32_t size) = 0;
 
   virtual Status DeleteValue(HKEY key, std::u16string_view name) = 0;
 

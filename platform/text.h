@@ -17,7 +17,9 @@ std::string ToUtf8(std::u16string_view text);
 std::u16string FromUtf8(std::string_view text, bool* valid = nullptr);
 
 // Shorthand for literals in tests and tools: u"..." is preferred in code.
-inline std::u16string U16(std::string_view utf8) { return FromUtf8(utf8); }
+inline std::u16string U16(std::string_view utf8) {
+  return FromUtf8(utf8);
+}
 
 // The case folding of the device: simple one-to-one upper-casing of the
 // Latin-1, Latin Extended-A, Greek and Cyrillic letters (a -> A, ä -> Ä,

@@ -21,7 +21,10 @@ TEST(Text, Utf8RoundTripsAndMarksBadInput) {
   std::u16string text = u"Verfügb. € \U0001F600";
   EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
   bool valid = true;
-  EXPECT_EQ(FromUtf8("a\xFF" "b", &valid), u"a\uFFFDb");
+  EXPECT_EQ(FromUtf8("a\xFF"
+                     "b",
+                     &valid),
+            u"a\uFFFDb");
   EXPECT_FALSE(valid);
   EXPECT_EQ(FromUtf8("\xE2\x82", &valid), u"\uFFFD\uFFFD");
   EXPECT_EQ(ToUtf8(u"\xD800"), "\xEF\xBF\xBD");

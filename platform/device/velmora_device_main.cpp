@@ -1,1 +1,248 @@
-int main() { return 0; }
+// velmora-device: the simulated handheld's own command-line tool. It looks
+// at and changes a device folder from the shell; it is not the program.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/device/device.h"
+#include "platform/host_io.h"
+#include "platform/text.h"
+#include "platform/version_resources.h"
+
+namespace velmora {
+namespace {
+
+const char* const Usage =
+    "usage: velmora-device [--device DIR] COMMAND\n"
+    "\n"
+    "commands:\n"
+    "  init [DIR]           create the sample device (never over an existing one)\n"
+    "  boot                 restart the device: load the built-in drivers by Order\n"
+    "  active               list the running devices: name, handle, key, description\n"
+    "  activate KEY         load the driver of a registry key\n"
+    "  deactivate HANDLE    unload a running device\n"
+    "  version PATH         FileVersion of a device file (empty line when none)\n"
+    "  stage-update FILE    put FILE on the device as \\windows\\Velmora_tmp.dll\n"
+    "  reg export [FILE]    write the registry as .reg text (to stdout without FILE)\n"
+    "  reg import FILE      apply a .reg file to the registry\n"
+    "\n"
+    "The device is DIR, else $VELMORA_DEVICE, else ~/.local/share/velmora/device.\n";
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "velmora-device: %s\n", message.c_str());
+  return 1;
+}
+
+// Reads a string value of an open key, or "".
+std::u16string StringValue(PlatformRegistry& registry, HKEY key, std::u16string_view name) {
+  uint32_t size = 0;
+  if (registry.QueryValue(key, name, nullptr, nullptr, &size) != StatusSuccess) {
+    return u"";
+  }
+  std::vector<uint8_t> data(size);
+  registry.QueryValue(key, name, nullptr, data.data(), &size);
+  std::u16string text;
+  for (size_t i = 0; i + 1 < data.size(); i += 2) {
+    char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
+    if (c == 0) {
+      break;
+    }
+    text.push_back(c);
+  }
+  return text;
+}
+
+// The description of a driver key: its FriendlyName or its first subkey's.
+std::u16string Description(PlatformRegistry& registry, const std::u16string& keyPath) {
+  HKEY key = 0;
+  if (keyPath.empty() ||
+      registry.OpenKey(HKEY_LOCAL_MACHINE, keyPath, KeyAllAccess, &key) != StatusSuccess) {
+    return u"";
+  }
+  std::u16string name = StringValue(registry, key, u"FriendlyName");
+  for (uint32_t i = 0; name.empty(); ++i) {
+    char16_t sub[256];
+    uint32_t capacity = 256;
+    if (registry.EnumSubkey(key, i, sub, &capacity) != StatusSuccess) {
+      break;
+    }
+    HKEY child = 0;
+    if (registry.OpenKey(key, sub, KeyAllAccess, &child) == StatusSuccess) {
+      name = StringValue(registry, child, u"FriendlyName");
+      registry.CloseKey(child);
+    }
+  }
+  registry.CloseKey(key);
+  return name;
+}
+
+int Active(Device& device) {
+  PlatformRegistry& registry = device.registry();
+  HKEY active = 0;
+  std::printf("%-7s %-8s %-32s %s\n", "NAME", "HANDLE", "KEY", "DESCRIPTION");
+  if (registry.OpenKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active", KeyAllAccess, &active) != 0) {
+    return 0;
+  }
+  for (uint32_t i = 0;; ++i) {
+    char16_t entry[256];
+    uint32_t capacity = 256;
+    if (registry.EnumSubkey(active, i, entry, &capacity) != StatusSuccess) {
+      break;
+    }
+    HKEY key = 0;
+    if (registry.OpenKey(active, entry, KeyAllAccess, &key) != StatusSuccess) {
+      continue;
+    }
+    uint8_t hnd[4] = {};
+    uint32_t size = 4;
+    registry.QueryValue(key, u"Hnd", nullptr, hnd, &size);
+    uint32_t handle = hnd[0] | hnd[1] << 8 | hnd[2] << 16 | static_cast<uint32_t>(hnd[3]) << 24;
+    std::u16string driverKey = StringValue(registry, key, u"Key");
+    std::printf("%-7s %-8u %-32s %s\n", ToUtf8(StringValue(registry, key, u"Name")).c_str(), handle,
+                ToUtf8(driverKey).c_str(), ToUtf8(Description(registry, driverKey)).c_str());
+    registry.CloseKey(key);
+  }
+  registry.CloseKey(active);
+  return 0;
+}
+
+int Version(Device& device, const std::string& path) {
+  std::u16string devicePath = FromUtf8(path);
+  uint32_t size = device.versions().VersionInfoSize(devicePath);
+  std::u16string text;
+  if (size != 0) {
+    std::vector<uint8_t> block(size);
+    const void* value = nullptr;
+    uint32_t length = 0;
+    if (device.versions().ReadVersionInfo(devicePath, size, block.data()) != 0) {
+      char table[16] = "040904e4";
+      if (QueryVersionValue(block.data(), size, u"\\VarFileInfo\\Translation", &value, &length) &&
+          length >= 4) {
+        auto* bytes = static_cast<const uint8_t*>(value);
+        std::snprintf(table, sizeof table, "%04x%04x", bytes[0] | bytes[1] << 8,
+                      bytes[2] | bytes[3] << 8);
+      }
+      std::u16string sub = u"\\StringFileInfo\\" + FromUtf8(table) + u"\\FileVersion";
+      if (QueryVersionValue(block.data(), size, sub, &value, &length) && length != 0) {
+        auto* chars = static_cast<const uint8_t*>(value);
+        for (uint32_t i = 0; i < length; ++i) {
+          char16_t c = static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8);
+          if (c == 0) {
+            break;
+          }
+          text.push_back(c);
+        }
+      }
+    }
+  }
+  std::printf("%s\n", ToUtf8(text).c_str());
+  return 0;
+}
+
+int Run(std::vector<std::string> args) {
+  std::string folder;
+  if (args.size() >= 2 && args[0] == "--device") {
+    folder = args[1];
+    args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+    std::fputs(Usage, args.empty() ? stderr : stdout);
+    return args.empty() ? 2 : 0;
+  }
+  const std::string command = args[0];
+  if (command == "init") {
+    if (args.size() > 2) {
+      return Fail("init takes at most one folder");
+    }
+    std::string target = args.size() == 2 ? args[1] : folder;
+    if (target.empty()) {
+      target = Device::DefaultFolder();
+    }
+    std::string error;
+    if (!Device::CreateSample(target, &error)) {
+      return Fail(error);
+    }
+    std::printf("created the sample device in %s\n", target.c_str());
+    return 0;
+  }
+  if (folder.empty()) {
+    folder = Device::DefaultFolder();
+  }
+  std::string error;
+  std::unique_ptr<Device> device = Device::Open(folder, &error);
+  if (!device) {
+    return Fail(error);
+  }
+  auto wantArgs = [&](size_t count, const char* shape) {
+    if (args.size() != count + 1) {
+      Fail(std::string("usage: velmora-device ") + shape);
+      return false;
+    }
+    return true;
+  };
+  if (command == "boot" && wantArgs(0, "boot")) {
+    device->devices().Boot();
+    return Active(*device);
+  }
+  if (command == "active" && wantArgs(0, "active")) {
+    return Active(*device);
+  }
+  if (command == "activate" && wantArgs(1, "activate KEY")) {
+    DeviceHandle handle = device->devices().ActivateDriver(FromUtf8(args[1]), 0);
+    if (handle == 0) {
+      return Fail(device->devices().log().back());
+    }
+    std::printf("%u\n", handle);
+    return 0;
+  }
+  if (command == "deactivate" && wantArgs(1, "deactivate HANDLE")) {
+    char* end = nullptr;
+    unsigned long handle = std::strtoul(args[1].c_str(), &end, 10);
+    if (end == args[1].c_str() || *end != 0) {
+      return Fail("not a handle: " + args[1]);
+    }
+    return device->devices().DeactivateDriver(static_cast<DeviceHandle>(handle)) != 0
+               ? 0
+               : Fail("no running device has the handle " + args[1]);
+  }
+  if (command == "version" && wantArgs(1, "version PATH")) {
+    return Version(*device, args[1]);
+  }
+  if (command == "stage-update" && wantArgs(1, "stage-update FILE")) {
+    std::string bytes;
+    if (!ReadHostFile(args[1], &bytes, &error)) {
+      return Fail(error);
+    }
+    if (!device->files().WriteWholeFile(u"\\windows\\Velmora_tmp.dll", bytes)) {
+      return Fail("cannot write \\windows\\Velmora_tmp.dll");
+    }
+    return 0;
+  }
+  if (command == "reg" && args.size() >= 2 && args[1] == "export" && args.size() <= 3) {
+    std::string text = device->registry().ExportText();
+    if (args.size() == 2) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      return 0;
+    }
+    return WriteHostFileAtomically(args[2], text, &error) ? 0 : Fail(error);
+  }
+  if (command == "reg" && args.size() == 3 && args[1] == "import") {
+    std::string text;
+    if (!ReadHostFile(args[2], &text, &error)) {
+      return Fail(error);
+    }
+    return device->registry().ImportText(text, &error) ? 0 : Fail(args[2] + ": " + error);
+  }
+  if (command == "boot" || command == "active" || command == "activate" ||
+      command == "deactivate" || command == "version" || command == "stage-update") {
+    return 2;
+  }
+  return Fail("unknown command '" + command + "' (see --help)");
+}
+
+}  // namespace
+}  // namespace velmora
+
+int main(int argc, char** argv) {
+  return velmora::Run(std::vector<std::string>(argv + 1, argv + argc));
+}

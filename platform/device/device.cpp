@@ -1,0 +1,117 @@
+#include "platform/device/device.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/device/sample_device.h"
+
+namespace velmora {
+
+namespace {
+
+bool IsFolder(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+// mkdir -p
+bool MakeFolders(const std::string& path, std::string* error) {
+  std::string current;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t slash = path.find('/', start);
+    if (slash == std::string::npos) {
+      slash = path.size();
+    }
+    current = path.substr(0, slash);
+    if (!current.empty() && !IsFolder(current) && ::mkdir(current.c_str(), 0755) != 0 &&
+        errno != EEXIST) {
+      *error = "cannot create folder '" + current + "': " + std::strerror(errno);
+      return false;
+    }
+    start = slash + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+Device::Device(std::string folder, std::unique_ptr<Hive> registry)
+    : folder_(std::move(folder)),
+      registry_(std::move(registry)),
+      files_(folder_ + "/root"),
+      devices_(*registry_, files_, folder_ + "/device.state"),
+      versions_(files_) {}
+
+std::unique_ptr<Device> Device::Open(const std::string& folder, std::string* error) {
+  if (!IsFolder(folder + "/root") || !Exists(folder + "/registry.reg")) {
+    *error = "'" + folder + "' is not a device folder (it needs registry.reg and root/)";
+    return nullptr;
+  }
+  std::unique_ptr<Hive> hive = Hive::Open(folder + "/registry.reg", error);
+  if (!hive) {
+    return nullptr;
+  }
+  return std::unique_ptr<Device>(new Device(folder, std::move(hive)));
+}
+
+bool Device::CreateSample(const std::string& folder, std::string* error) {
+  if (Exists(folder + "/registry.reg") || Exists(folder + "/root")) {
+    *error = "'" + folder + "' holds a device already; it is left as it is";
+    return false;
+  }
+  if (!MakeFolders(folder + "/root", error)) {
+    return false;
+  }
+  std::unique_ptr<Hive> hive = Hive::Open(folder + "/registry.reg", error);
+  if (!hive) {
+    return false;
+  }
+  Device device(folder, std::move(hive));
+  if (!WriteSampleDevice(device.registry(), device.files(), error)) {
+    return false;
+  }
+  device.devices().Boot();
+  return true;
+}
+
+std::string Device::DefaultFolder() {
+  const char* chosen = std::getenv("VELMORA_DEVICE");
+  if (chosen != nullptr && *chosen != 0) {
+    return chosen;
+  }
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data != nullptr && *data != 0) {
+    return std::string(data) + "/velmora/device";
+  }
+  const char* home = std::getenv("HOME");
+  return std::string(home != nullptr ? home : ".") + "/.local/share/velmora/device";
+}
+
+std::unique_ptr<Device> Device::OpenOrCreate(const std::string& folder, std::string* error) {
+  if (!Exists(folder + "/registry.reg") && !Exists(folder + "/root") &&
+      !CreateSample(folder, error)) {
+    return nullptr;
+  }
+  return Open(folder, error);
+}
+
+PlatformServices Device::Services(ui::UiHost* ui) {
+  PlatformServices services;
+  services.registry = registry_.get();
+  services.devices = &devices_;
+  services.files = &files_;
+  services.versions = &versions_;
+  services.ui = ui;
+  return services;
+}
+
+}  // namespace velmora

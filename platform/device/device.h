@@ -1,0 +1,52 @@
+// A simulated handheld kept in a folder: "registry.reg" (its registry),
+// "root/" (its file system) and "device.state" (the device manager's
+// counters). Owns the real implementations of the platform services.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/device/simulated_device_manager.h"
+#include "platform/files/device_files.h"
+#include "platform/platform.h"
+#include "platform/registry/hive.h"
+#include "platform/version/pe_version_resources.h"
+
+namespace velmora {
+
+class Device {
+ public:
+  // Opens an existing device folder; nullptr and *error when the folder is
+  // not a device or its registry cannot be read.
+  static std::unique_ptr<Device> Open(const std::string& folder, std::string* error);
+
+  // Creates the sample device in folder (made when missing, and it must not
+  // hold a device yet) and boots it.
+  static bool CreateSample(const std::string& folder, std::string* error);
+
+  // The folder the program uses: VELMORA_DEVICE, else
+  // $XDG_DATA_HOME/velmora/device (~/.local/share/velmora/device).
+  static std::string DefaultFolder();
+
+  // Opens folder, creating the sample device there first when it holds none.
+  static std::unique_ptr<Device> OpenOrCreate(const std::string& folder, std::string* error);
+
+  Hive& registry() { return *registry_; }
+  DeviceFiles& files() { return files_; }
+  SimulatedDeviceManager& devices() { return devices_; }
+  PeVersionResources& versions() { return versions_; }
+  const std::string& folder() const { return folder_; }
+
+  PlatformServices Services(ui::UiHost* ui);
+
+ private:
+  Device(std::string folder, std::unique_ptr<Hive> registry);
+
+  std::string folder_;
+  std::unique_ptr<Hive> registry_;
+  DeviceFiles files_;
+  SimulatedDeviceManager devices_;
+  PeVersionResources versions_;
+};
+
+}  // namespace velmora

@@ -1,0 +1,66 @@
+// The device's file system, kept in a host folder (the device's "root/").
+//
+// Device paths start at "\" and use "\" between components ("/" counts as
+// "\"). Each component is matched ignoring case (FoldCase); when several
+// host names in a folder differ only in case, the one first in byte order
+// is the one the device sees, and the others are neither listed nor
+// reached. Host names that a device could not carry (not valid UTF-8,
+// containing "\") are not listed. New names keep the case given. Nothing
+// outside the root can be reached: "." and ".." components are refused,
+// and so is any path that leads outside through a link.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+
+namespace velmora {
+
+class DeviceFiles final : public PlatformFiles {
+ public:
+  explicit DeviceFiles(std::string hostRoot);
+
+  uint32_t FileAttributes(std::u16string_view path) override;
+  bool RemoveFile(std::u16string_view path) override;
+  bool RenameFile(std::u16string_view oldPath, std::u16string_view newPath) override;
+  bool MakeDirectory(std::u16string_view path) override;
+  SearchHandle FindFirst(std::u16string_view pattern, FindData* data) override;
+  int FindNext(SearchHandle handle, FindData* data) override;
+  void FindEnd(SearchHandle handle) override;
+
+  // For the device's own tools (not part of the program's interface).
+  bool ReadWholeFile(std::u16string_view path, std::string* bytes);
+  bool WriteWholeFile(std::u16string_view path, std::string_view bytes);
+  // The host path of an existing device path, or "" when there is none.
+  std::string HostPathOf(std::u16string_view path);
+
+  const std::string& hostRoot() const { return root_; }
+
+ private:
+  // Resolves a device path to a host path inside the root. With
+  // mayBeMissing, the last component need not exist (it is then taken as
+  // given). False for a path that is not allowed or cannot be resolved.
+  bool Resolve(std::u16string_view path, bool mayBeMissing, std::string* host, bool* exists);
+  bool Inside(const std::string& hostPath);
+
+  std::string root_;
+  std::string realRoot_;
+  struct Search {
+    std::vector<FindData> entries;
+    size_t next = 0;
+  };
+  std::map<SearchHandle, Search> searches_;
+  SearchHandle nextSearch_ = 1;
+};
+
+// Whether a name may be a device file name: not empty, not "." or "..", at
+// most MaxPath - 1 characters, none of \ / : * ? " < > | or control codes.
+bool IsValidDeviceName(std::u16string_view name);
+
+// Matches a name against a pattern with * and ? ignoring case; "*.*"
+// matches every name, as on the device.
+bool MatchesPattern(std::u16string_view pattern, std::u16string_view name);
+
+}  // namespace velmora

@@ -1,0 +1,307 @@
+#include "platform/version/pe_image.h"
+
+#include <cstdio>
+
+namespace velmora {
+
+namespace {
+
+constexpr uint32_t ResourceTypeVersion = 16;
+
+// Bounds-checked little-endian reads from the image.
+class ImageReader {
+ public:
+  explicit ImageReader(std::string_view image) : image_(image) {}
+  bool Has(uint64_t offset, uint64_t size) const {
+    return offset <= image_.size() && size <= image_.size() - offset;
+  }
+  bool U16(uint64_t offset, uint32_t* out) const {
+    if (!Has(offset, 2))
+      return false;
+    *out = Byte(offset) | Byte(offset + 1) << 8;
+    return true;
+  }
+  bool U32(uint64_t offset, uint32_t* out) const {
+    if (!Has(offset, 4))
+      return false;
+    *out = Byte(offset) | Byte(offset + 1) << 8 | Byte(offset + 2) << 16 |
+           static_cast<uint32_t>(Byte(offset + 3)) << 24;
+    return true;
+  }
+  std::string_view image() const { return image_; }
+
+ private:
+  uint32_t Byte(uint64_t offset) const { return static_cast<uint8_t>(image_[offset]); }
+  std::string_view image_;
+};
+
+struct Section {
+  uint32_t virtualAddress;
+  uint32_t virtualSize;
+  uint32_t rawSize;
+  uint32_t rawOffset;
+};
+
+bool RvaToOffset(const std::vector<Section>& sections, uint32_t rva, uint32_t size,
+                 uint64_t* offset) {
+  for (const Section& s : sections) {
+    uint32_t extent = std::max(s.virtualSize, s.rawSize);
+    if (rva >= s.virtualAddress && rva - s.virtualAddress < extent) {
+      uint64_t within = rva - s.virtualAddress;
+      if (within + size > s.rawSize) {
+        return false;
+      }
+      *offset = static_cast<uint64_t>(s.rawOffset) + within;
+      return true;
+    }
+  }
+  return false;
+}
+
+// The first entry of a resource directory at dirOffset whose id is wanted
+// (any entry when wanted is 0), as the raw OffsetToData field.
+bool DirectoryEntry(const ImageReader& r, uint64_t dirOffset, uint32_t wanted, uint32_t* data) {
+  uint32_t named = 0;
+  uint32_t ids = 0;
+  if (!r.U16(dirOffset + 12, &named) || !r.U16(dirOffset + 14, &ids)) {
+    return false;
+  }
+  for (uint32_t i = 0; i < named + ids; ++i) {
+    uint64_t entry = dirOffset + 16 + 8ull * i;
+    uint32_t name = 0;
+    if (!r.U32(entry, &name) || !r.U32(entry + 4, data)) {
+      return false;
+    }
+    bool isId = (name & 0x80000000u) == 0;
+    if (wanted == 0 || (isId && name == wanted)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void Put16(std::string& out, size_t at, uint32_t value) {
+  out[at] = static_cast<char>(value & 0xFF);
+  out[at + 1] = static_cast<char>((value >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, size_t at, uint32_t value) {
+  Put16(out, at, value & 0xFFFF);
+  Put16(out, at + 2, value >> 16);
+}
+
+void Append16(std::string& out, uint32_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void Append32(std::string& out, uint32_t value) {
+  Append16(out, value & 0xFFFF);
+  Append16(out, value >> 16);
+}
+
+void Pad4(std::string& out) {
+  while (out.size() % 4 != 0) {
+    out.push_back(0);
+  }
+}
+
+// One node of a version block: header, key, value, children.
+std::string VersionNode(std::u16string_view key, uint16_t type, const std::string& value,
+                        uint16_t valueLength, const std::string& children) {
+  std::string node(6, '\0');
+  for (char16_t c : key) {
+    Append16(node, c);
+  }
+  Append16(node, 0);
+  Pad4(node);
+  node += value;
+  if (!children.empty()) {
+    Pad4(node);
+    node += children;
+  }
+  Put16(node, 0, static_cast<uint32_t>(node.size()));
+  Put16(node, 2, valueLength);
+  Put16(node, 4, type);
+  return node;
+}
+
+std::string TextNode(std::u16string_view key, std::u16string_view text) {
+  std::string value;
+  for (char16_t c : text) {
+    Append16(value, c);
+  }
+  Append16(value, 0);
+  std::string node = VersionNode(key, 1, value, static_cast<uint16_t>(text.size() + 1), "");
+  Pad4(node);
+  return node;
+}
+
+}  // namespace
+
+bool ExtractVersionResource(std::string_view image, std::string* block) {
+  ImageReader r(image);
+  uint32_t magic = 0;
+  uint32_t peOffset = 0;
+  uint32_t signature = 0;
+  if (!r.U16(0, &magic) || magic != 0x5A4D || !r.U32(0x3C, &peOffset) ||
+      !r.U32(peOffset, &signature) || signature != 0x00004550) {
+    return false;
+  }
+  uint64_t coff = peOffset + 4ull;
+  uint32_t sectionCount = 0;
+  uint32_t optionalSize = 0;
+  uint32_t optionalMagic = 0;
+  if (!r.U16(coff + 2, &sectionCount) || !r.U16(coff + 16, &optionalSize) ||
+      !r.U16(coff + 20, &optionalMagic)) {
+    return false;
+  }
+  uint64_t optional = coff + 20;
+  uint64_t countField = 0;
+  if (optionalMagic == 0x10B) {
+    countField = optional + 92;
+  } else if (optionalMagic == 0x20B) {
+    countField = optional + 108;
+  } else {
+    return false;
+  }
+  uint32_t directoryCount = 0;
+  uint32_t resourceRva = 0;
+  uint32_t resourceSize = 0;
+  if (!r.U32(countField, &directoryCount) || directoryCount < 3 ||
+      countField + 4 + 3 * 8 > optional + optionalSize ||
+      !r.U32(countField + 4 + 16, &resourceRva) || !r.U32(countField + 4 + 20, &resourceSize) ||
+      resourceRva == 0) {
+    return false;
+  }
+  std::vector<Section> sections;
+  uint64_t table = optional + optionalSize;
+  for (uint32_t i = 0; i < sectionCount; ++i) {
+    uint64_t s = table + 40ull * i;
+    Section section{};
+    if (!r.U32(s + 8, &section.virtualSize) || !r.U32(s + 12, &section.virtualAddress) ||
+        !r.U32(s + 16, &section.rawSize) || !r.U32(s + 20, &section.rawOffset)) {
+      return false;
+    }
+    if (!r.Has(section.rawOffset, section.rawSize)) {
+      section.rawSize = 0;  // a section cut off by the file's end holds nothing
+    }
+    sections.push_back(section);
+  }
+  uint64_t root = 0;
+  if (!RvaToOffset(sections, resourceRva, 16, &root)) {
+    return false;
+  }
+  // Three levels: type, name, language; the last points at a data entry.
+  uint32_t data = 0;
+  uint64_t dir = root;
+  const uint32_t wanted[3] = {ResourceTypeVersion, 0, 0};
+  for (int level = 0; level < 3; ++level) {
+    if (!DirectoryEntry(r, dir, wanted[level], &data)) {
+      return false;
+    }
+    bool isDirectory = (data & 0x80000000u) != 0;
+    if (isDirectory != (level < 2)) {
+      return false;
+    }
+    dir = root + (data & 0x7FFFFFFFu);
+  }
+  uint32_t blockRva = 0;
+  uint32_t blockSize = 0;
+  uint64_t blockOffset = 0;
+  if (!r.U32(root + data, &blockRva) || !r.U32(root + data + 4, &blockSize) || blockSize == 0 ||
+      !RvaToOffset(sections, blockRva, blockSize, &blockOffset) || !r.Has(blockOffset, blockSize)) {
+    return false;
+  }
+  block->assign(image.substr(blockOffset, blockSize));
+  return true;
+}
+
+std::string BuildVersionBlock(const VersionSpec& spec) {
+  std::string fixed;
+  Append32(fixed, 0xFEEF04BD);
+  Append32(fixed, 0x00010000);
+  uint32_t ms = static_cast<uint32_t>(spec.fileVersion[0]) << 16 | spec.fileVersion[1];
+  uint32_t ls = static_cast<uint32_t>(spec.fileVersion[2]) << 16 | spec.fileVersion[3];
+  for (uint32_t word : {ms, ls, ms, ls, 0x3Fu, 0u, 0x00040000u, 2u, 0u, 0u, 0u}) {
+    Append32(fixed, word);
+  }
+  char tableName[16];
+  std::snprintf(tableName, sizeof tableName, "%04x%04x", spec.language, spec.codePage);
+  std::u16string table(tableName, tableName + 8);
+  std::string strings = TextNode(u"FileVersion", spec.fileVersionText);
+  for (const auto& [key, text] : spec.otherStrings) {
+    strings += TextNode(key, text);
+  }
+  std::string children =
+      VersionNode(u"StringFileInfo", 1, "", 0, VersionNode(table, 1, "", 0, strings));
+  if (spec.translationTable) {
+    Pad4(children);
+    std::string translation;
+    Append16(translation, spec.language);
+    Append16(translation, spec.codePage);
+    children +=
+        VersionNode(u"VarFileInfo", 1, "", 0, VersionNode(u"Translation", 0, translation, 4, ""));
+  }
+  return VersionNode(u"VS_VERSION_INFO", 0, fixed, static_cast<uint16_t>(fixed.size()), children);
+}
+
+std::string BuildPeImage(const std::string& versionBlock, bool pe32Plus) {
+  const uint32_t fileAlign = 0x200;
+  const uint32_t sectionRva = 0x1000;
+  const uint32_t optionalSize = pe32Plus ? 240 : 224;
+  std::string image(0x200, '\0');
+  Put16(image, 0, 0x5A4D);
+  Put32(image, 0x3C, 0x40);
+  Put32(image, 0x40, 0x00004550);
+  size_t coff = 0x44;
+  Put16(image, coff, 0x01C0);  // ARM
+  Put16(image, coff + 2, versionBlock.empty() ? 0 : 1);
+  Put16(image, coff + 16, optionalSize);
+  Put16(image, coff + 18, 0x2102);  // executable, 32-bit, DLL
+  size_t opt = coff + 20;
+  Put16(image, opt, pe32Plus ? 0x20B : 0x10B);
+  Put32(image, opt + 32, 0x1000);     // section alignment
+  Put32(image, opt + 36, fileAlign);  // file alignment
+  Put32(image, opt + 60, 0x200);      // size of headers
+  Put16(image, opt + 68, 9);          // Windows CE GUI
+  size_t countField = opt + (pe32Plus ? 108 : 92);
+  Put32(image, countField, 16);
+  if (versionBlock.empty()) {
+    Put32(image, opt + 56, 0x1000);  // size of image
+    return image;
+  }
+  // The resource section: three directories with one entry each, the data
+  // entry, then the block.
+  std::string rsrc;
+  auto directory = [&](uint32_t id, uint32_t target) {
+    std::string dir(16, '\0');
+    Put16(dir, 14, 1);
+    Append32(dir, id);
+    Append32(dir, target);
+    rsrc += dir;
+  };
+  directory(16, 0x80000000u | 24);
+  directory(1, 0x80000000u | 48);
+  directory(0x0409, 72);
+  Append32(rsrc, sectionRva + 88);
+  Append32(rsrc, static_cast<uint32_t>(versionBlock.size()));
+  Append32(rsrc, 0);
+  Append32(rsrc, 0);
+  rsrc += versionBlock;
+  uint32_t rawSize = (static_cast<uint32_t>(rsrc.size()) + fileAlign - 1) / fileAlign * fileAlign;
+  rsrc.resize(rawSize, '\0');
+  Put32(image, opt + 56, sectionRva + ((rawSize + 0xFFF) & ~0xFFFu));
+  Put32(image, countField + 4 + 16, sectionRva);
+  Put32(image, countField + 4 + 20, static_cast<uint32_t>(88 + versionBlock.size()));
+  size_t section = opt + optionalSize;
+  image.replace(section, 6, ".rsrc\0", 6);
+  Put32(image, section + 8, static_cast<uint32_t>(88 + versionBlock.size()));
+  Put32(image, section + 12, sectionRva);
+  Put32(image, section + 16, rawSize);
+  Put32(image, section + 20, 0x200);
+  Put32(image, section + 36, 0x40000040);
+  return image + rsrc;
+}
+
+}  // namespace velmora

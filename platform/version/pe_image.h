@@ -1,0 +1,34 @@
+// Reading and writing the parts of PE images (PE32 and PE32+) that version
+// resources live in.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace velmora {
+
+// The bytes of the image's RT_VERSION resource (first name, first
+// language), or false when there is none or the image is malformed.
+// Never reads outside image.
+bool ExtractVersionResource(std::string_view image, std::string* block);
+
+struct VersionSpec {
+  uint16_t language = 0x0409;
+  uint16_t codePage = 0x04E4;
+  uint16_t fileVersion[4] = {1, 0, 0, 0};  // for the fixed file info
+  std::u16string fileVersionText;          // the "FileVersion" string
+  std::vector<std::pair<std::u16string, std::u16string>> otherStrings;
+  bool translationTable = true;
+};
+
+// A VS_VERSIONINFO block for spec.
+std::string BuildVersionBlock(const VersionSpec& spec);
+
+// A minimal DLL image for ARM with the given version block as its only
+// resource (no block: no resource section at all).
+std::string BuildPeImage(const std::string& versionBlock, bool pe32Plus = false);
+
+}  // namespace velmora

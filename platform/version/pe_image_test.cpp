@@ -1,0 +1,96 @@
+#include "platform/version/pe_image.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/text.h"
+#include "platform/version_resources.h"
+
+namespace velmora {
+namespace {
+
+std::u16string Text(const void* value, uint32_t length) {
+  auto* bytes = static_cast<const uint8_t*>(value);
+  std::u16string text;
+  for (uint32_t i = 0; i < length; ++i) {
+    char16_t c = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    if (c == 0)
+      break;
+    text.push_back(c);
+  }
+  return text;
+}
+
+std::string Lookup(const std::string& block, std::u16string_view path) {
+  const void* value = nullptr;
+  uint32_t length = 0;
+  if (!QueryVersionValue(reinterpret_cast<const uint8_t*>(block.data()),
+                         static_cast<uint32_t>(block.size()), path, &value, &length)) {
+    return "(none)";
+  }
+  return ToUtf8(Text(value, length));
+}
+
+TEST(PeImage, ReadsTheVersionOfPe32AndPe32PlusImages) {
+  VersionSpec spec;
+  spec.fileVersionText = u"2.1.0.4";
+  for (bool plus : {false, true}) {
+    std::string block;
+    ASSERT_TRUE(ExtractVersionResource(BuildPeImage(BuildVersionBlock(spec), plus), &block));
+    EXPECT_EQ(Lookup(block, u"\\StringFileInfo\\040904E4\\fileversion"), "2.1.0.4");
+    const void* value = nullptr;
+    uint32_t length = 0;
+    ASSERT_TRUE(QueryVersionValue(reinterpret_cast<const uint8_t*>(block.data()),
+                                  static_cast<uint32_t>(block.size()),
+                                  u"\\VarFileInfo\\Translation", &value, &length));
+    EXPECT_EQ(length, 4u);
+    ASSERT_TRUE(QueryVersionValue(reinterpret_cast<const uint8_t*>(block.data()),
+                                  static_cast<uint32_t>(block.size()), u"\\", &value, &length));
+    EXPECT_EQ(length, 52u);
+    EXPECT_EQ(*static_cast<const uint8_t*>(value), 0xBD);  // the fixed info's signature
+  }
+}
+
+TEST(PeImage, OtherLanguageAndNoTranslationTable) {
+  VersionSpec spec;
+  spec.language = 0x0407;
+  spec.codePage = 0x04B0;
+  spec.fileVersionText = u"1,0";
+  spec.translationTable = false;
+  std::string block;
+  ASSERT_TRUE(ExtractVersionResource(BuildPeImage(BuildVersionBlock(spec)), &block));
+  EXPECT_EQ(Lookup(block, u"\\StringFileInfo\\040704b0\\FileVersion"), "1,0");
+  EXPECT_EQ(Lookup(block, u"\\StringFileInfo\\040904e4\\FileVersion"), "(none)");
+  EXPECT_EQ(Lookup(block, u"\\VarFileInfo\\Translation"), "(none)");
+}
+
+TEST(PeImage, MalformedImagesHaveNoVersion) {
+  VersionSpec spec;
+  spec.fileVersionText = u"3.0";
+  std::string good = BuildPeImage(BuildVersionBlock(spec));
+  std::string block;
+  EXPECT_FALSE(ExtractVersionResource(BuildPeImage(""), &block));  // no resources
+  EXPECT_FALSE(ExtractVersionResource("", &block));
+  EXPECT_FALSE(ExtractVersionResource("MZ garbage", &block));
+  for (size_t cut = 0; cut < good.size(); cut += 7) {
+    std::string truncated = good.substr(0, cut);
+    if (ExtractVersionResource(truncated, &block)) {
+      ADD_FAILURE() << "a version from an image cut at " << cut;
+    }
+  }
+  std::string hostile = good;
+  hostile[0x3C] = '\xF0';  // e_lfanew far beyond the file
+  EXPECT_FALSE(ExtractVersionResource(hostile, &block));
+}
+
+TEST(VersionBlock, ATextWithoutItsTerminatorInTheBlockIsNotReturned) {
+  VersionSpec spec;
+  spec.fileVersionText = u"9.9";
+  std::string block = BuildVersionBlock(spec);
+  // Shrink the whole block so that it ends inside the FileVersion text.
+  size_t at = block.find(std::string("9\0.\0", 4));
+  ASSERT_NE(at, std::string::npos);
+  EXPECT_EQ(Lookup(block.substr(0, at + 4), u"\\StringFileInfo\\040904e4\\FileVersion"), "(none)");
+}
+
+}  // namespace
+}  // namespace velmora
