@@ -17,7 +17,9 @@ Application*& TheApplication() {
 
 }  // namespace
 
-Application::Application() { TheApplication() = this; }
+Application::Application() {
+  TheApplication() = this;
+}
 
 Application::~Application() {
   if (TheApplication() == this) {
@@ -25,9 +27,13 @@ Application::~Application() {
   }
 }
 
-Application* Application::Current() { return TheApplication(); }
+Application* Application::Current() {
+  return TheApplication();
+}
 
-void Application::SetMainWindow(Dialog* dialog) { mainWindow_ = dialog; }
+void Application::SetMainWindow(Dialog* dialog) {
+  mainWindow_ = dialog;
+}
 
 void Application::BeginWaitCursor() {
   if (waitDepth_++ == 0 && HasUi()) {
@@ -37,6 +43,22 @@ void Application::BeginWaitCursor() {
 
 void Application::EndWaitCursor() {
   if (waitDepth_ > 0 && --waitDepth_ == 0 && HasUi()) {
+    Ui().WaitCursorChanged(false);
+  }
+}
+
+ScopedWaitCursor::ScopedWaitCursor() {
+  if (Application* application = Application::Current()) {
+    application->BeginWaitCursor();
+  } else if (HasUi()) {
+    Ui().WaitCursorChanged(true);
+  }
+}
+
+ScopedWaitCursor::~ScopedWaitCursor() {
+  if (Application* application = Application::Current()) {
+    application->EndWaitCursor();
+  } else if (HasUi()) {
     Ui().WaitCursorChanged(false);
   }
 }

@@ -38,6 +38,16 @@ class Application {
   int waitDepth_ = 0;
 };
 
+// Shows the wait cursor for its lifetime, through the application object
+// (or straight through the front end when there is none, as in tests).
+class ScopedWaitCursor {
+ public:
+  ScopedWaitCursor();
+  ~ScopedWaitCursor();
+  ScopedWaitCursor(const ScopedWaitCursor&) = delete;
+  ScopedWaitCursor& operator=(const ScopedWaitCursor&) = delete;
+};
+
 // The application's title: the executable's file name without folder and
 // extension ("VelmoraCfg").
 std::u16string ApplicationTitle();

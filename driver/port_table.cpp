@@ -1,0 +1,93 @@
+#include "driver/port_table.h"
+
+#include "platform/platform.h"
+#include "platform/ui/application.h"
+#include "support/scoped_key.h"
+
+namespace velmora {
+
+namespace {
+
+// Read limits, in bytes.
+constexpr uint32_t NameLimit = 256;
+constexpr uint32_t HandleLimit = 4;
+constexpr uint32_t KeyLimit = 64;
+constexpr uint32_t OwnNameLimit = 64;
+constexpr uint32_t SubkeyNameLimit = 128;
+
+// The port a device name stands for: "COM" and a digit, or -1.
+int PortOfName(const char16_t* name, uint32_t bytes) {
+  if (bytes <= 3 || name[0] != u'C' || name[1] != u'O' || name[2] != u'M' || name[3] < u'0' ||
+      name[3] > u'9') {
+    return -1;
+  }
+  return name[3] - u'0';
+}
+
+// The driver's description: its key's "FriendlyName", or that of the first
+// subkey that has one.
+void ReadDescription(PortRecord& record) {
+  ScopedKey driver;
+  if (driver.Open(HKEY_LOCAL_MACHINE, FieldText(record.driverKey)) != StatusSuccess) {
+    return;
+  }
+  if (driver.Read(u"FriendlyName", record.friendlyName, OwnNameLimit)) {
+    return;
+  }
+  for (uint32_t j = 0;; ++j) {
+    char16_t name[256];
+    uint32_t capacity = 256;
+    if (Registry().EnumSubkey(driver.get(), j, name, &capacity) != StatusSuccess) {
+      return;
+    }
+    ScopedKey sub;
+    if (sub.Open(driver.get(), name) == StatusSuccess &&
+        sub.Read(u"FriendlyName", record.friendlyName, SubkeyNameLimit)) {
+      return;
+    }
+  }
+}
+
+void ScanEntry(HKEY active, const char16_t* entryName, PortTable& table) {
+  ScopedKey entry;
+  if (entry.Open(active, entryName) != StatusSuccess) {
+    return;
+  }
+  char16_t name[NameLimit / 2] = {};
+  uint32_t bytes = 0;
+  if (!entry.Read(u"Name", name, NameLimit, &bytes)) {
+    return;
+  }
+  int port = PortOfName(name, bytes);
+  if (port < 0) {
+    return;
+  }
+  PortRecord& record = table[port];
+  record.inUse = 1;
+  entry.Read(u"Hnd", &record.deviceHandle, HandleLimit);
+  if (entry.Read(u"Key", record.driverKey, KeyLimit)) {
+    ReadDescription(record);
+  }
+  record.examined = 1;
+}
+
+}  // namespace
+
+void ScanPorts(PortTable& table) {
+  ui::ScopedWaitCursor wait;
+  table.Clear();
+  ScopedKey active;
+  if (active.Open(HKEY_LOCAL_MACHINE, u"Drivers\\Active") != StatusSuccess) {
+    return;
+  }
+  for (uint32_t i = 0;; ++i) {
+    char16_t name[256];
+    uint32_t capacity = 256;
+    if (Registry().EnumSubkey(active.get(), i, name, &capacity) != StatusSuccess) {
+      break;
+    }
+    ScanEntry(active.get(), name, table);
+  }
+}
+
+}  // namespace velmora
