@@ -125,6 +125,15 @@ std::string DescribeValue(PlatformRegistry& registry, std::u16string_view path,
   return out;
 }
 
+std::string ValueData(PlatformRegistry& registry, std::u16string_view path,
+                      std::u16string_view name) {
+  std::string described = DescribeValue(registry, path, name);
+  if (described == "missing") {
+    return described;
+  }
+  return described.substr(described.find(':', described.find(':') + 1) + 1);
+}
+
 std::string ValueNames(PlatformRegistry& registry, std::u16string_view path) {
   HKEY key = 0;
   if (registry.OpenKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key) != StatusSuccess) {

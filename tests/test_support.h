@@ -43,6 +43,10 @@ bool KeyExists(PlatformRegistry& registry, std::u16string_view path);
 std::string DescribeValue(PlatformRegistry& registry, std::u16string_view path,
                           std::u16string_view name);
 
+// The data part of DescribeValue: "COM", "5", "01".
+std::string ValueData(PlatformRegistry& registry, std::u16string_view path,
+                      std::u16string_view name);
+
 // Names of the values of a key, in enumeration order, joined by ",".
 std::string ValueNames(PlatformRegistry& registry, std::u16string_view path);
 
