@@ -104,12 +104,16 @@ class DemoDialog final : public ui::Dialog {
 }  // namespace velmora
 
 int main() {
-  velmora::terminal::TerminalHost host;
-  velmora::PlatformServices services;
-  services.ui = &host;
-  velmora::ScopedPlatform platform(services);
-  velmora::DemoDialog dialog;
-  int result = dialog.RunModal();
+  int result = 0;
+  {
+    velmora::terminal::TerminalHost host;
+    velmora::PlatformServices services;
+    services.ui = &host;
+    velmora::ScopedPlatform platform(services);
+    velmora::DemoDialog dialog;
+    result = dialog.RunModal();
+  }
+  // The terminal is the person's again: say how the dialog ended.
   std::printf("demo ended with %d\n", result);
   return 0;
 }

@@ -208,8 +208,18 @@ class TerminalHost::Screen final : public finalcut::FWindow {
     if (count == 0) {
       return;
     }
-    int current = list.FirstSelected();
+    // From the focused entry; the keys select that one entry only, as in
+    // a list that allows several.
+    int current = list.FocusedItem();
+    if (current < 0) {
+      current = list.FirstSelected();
+    }
     int next = current < 0 ? 0 : std::clamp(current + by, 0, count - 1);
+    for (int i = 0; i < count; ++i) {
+      if (i != next && list.GetItemState(i, ui::StateSelected) != 0) {
+        list.SetItemState(i, 0, ui::StateSelected);
+      }
+    }
     list.SetItemState(next, ui::StateSelected | ui::StateFocused,
                       ui::StateSelected | ui::StateFocused);
     list.EnsureVisible(next);

@@ -13,7 +13,9 @@ Control::Control(Dialog& owner, const ControlTemplate& layout)
       enabled_((layout.style & StyleDisabled) == 0),
       visible_((layout.style & StyleVisible) != 0) {}
 
-void Control::Raise(Notification code, const NotifyInfo& info) { owner_.Notify(code, id(), info); }
+void Control::Raise(Notification code, const NotifyInfo& info) {
+  owner_.Notify(code, id(), info);
+}
 
 void Button::Click() {
   if (enabled()) {
@@ -115,7 +117,7 @@ std::u16string ListView::GetItemText(int item, int column) const {
   }
   const auto& texts = items_[static_cast<size_t>(item)].texts;
   return static_cast<size_t>(column) < texts.size() ? texts[static_cast<size_t>(column)]
-                                                      : std::u16string();
+                                                    : std::u16string();
 }
 
 void ListView::DeleteAllItems() {
@@ -171,6 +173,15 @@ uint32_t ListView::GetItemState(int item, uint32_t mask) const {
 int ListView::FirstSelected() const {
   for (int i = 0; i < GetItemCount(); ++i) {
     if ((items_[static_cast<size_t>(i)].state & StateSelected) != 0) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+int ListView::FocusedItem() const {
+  for (int i = 0; i < GetItemCount(); ++i) {
+    if ((items_[static_cast<size_t>(i)].state & StateFocused) != 0) {
       return i;
     }
   }

@@ -149,6 +149,7 @@ class ListView : public Control {
   bool SetItemState(int item, uint32_t state, uint32_t mask);
   uint32_t GetItemState(int item, uint32_t mask) const;
   int FirstSelected() const;  // -1 when none
+  int FocusedItem() const;    // -1 when none
   void EnsureVisible(int item);
   int topIndex() const { return topIndex_; }
   void SetTopIndex(int top) { topIndex_ = top; }

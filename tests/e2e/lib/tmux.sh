@@ -1,0 +1,102 @@
+# Helpers for the end-to-end tests: run a program in a private tmux server,
+# read its screen, type into it, click on it.
+# Usage: source lib/tmux.sh BUILD_DIR
+set -euo pipefail
+
+BUILD=$(cd "$1" && pwd)
+WORK=$(mktemp -d /tmp/velmora-e2e.XXXXXX)
+SOCKET="velmora-e2e-$$"
+export VELMORA_DEVICE="$WORK/device"
+
+cleanup() {
+  tmux -L "$SOCKET" kill-server 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  echo "--- screen ---" >&2
+  screen >&2 || true
+  echo "--- output ---" >&2
+  cat "$WORK"/*.out "$WORK"/*.err >&2 2>/dev/null || true
+  exit 1
+}
+
+# start NAME COMMAND...: runs the command in a new 80x24 window; its exit
+# code goes to $WORK/NAME.out, its error output to $WORK/NAME.err (standard
+# output is the terminal it draws on).
+start() {
+  local name=$1; shift
+  local command
+  printf -v command '%q ' "$@"
+  tmux -L "$SOCKET" new-session -d -s "$name" -x 80 -y 24 \
+    "VELMORA_DEVICE='$VELMORA_DEVICE' $command 2>'$WORK/$name.err'; echo \"exit=\$?\" > '$WORK/$name.out'; sleep 600"
+  CURRENT=$name
+}
+
+screen() { tmux -L "$SOCKET" capture-pane -t "$CURRENT" -p; }
+
+# wait_for TEXT [SECONDS]: until the screen shows TEXT.
+wait_for() {
+  local text=$1 limit=${2:-10} waited=0
+  until screen | grep -qF -- "$text"; do
+    sleep 0.1
+    waited=$((waited + 1))
+    [ "$waited" -lt $((limit * 10)) ] || fail "the screen never showed '$text'"
+  done
+}
+
+# wait_gone TEXT [SECONDS]: until the screen no longer shows TEXT.
+wait_gone() {
+  local text=$1 limit=${2:-10} waited=0
+  while screen | grep -qF -- "$text"; do
+    sleep 0.1
+    waited=$((waited + 1))
+    [ "$waited" -lt $((limit * 10)) ] || fail "the screen kept showing '$text'"
+  done
+}
+
+# wait_exit NAME [SECONDS]: until the program in NAME has ended; prints its output.
+wait_exit() {
+  local name=$1 limit=${2:-10} waited=0
+  until grep -q '^exit=' "$WORK/$name.out" 2>/dev/null; do
+    sleep 0.1
+    waited=$((waited + 1))
+    [ "$waited" -lt $((limit * 10)) ] || fail "$name did not end"
+  done
+  cat "$WORK/$name.out"
+}
+
+keys() {
+  local key
+  for key in "$@"; do
+    tmux -L "$SOCKET" send-keys -t "$CURRENT" "$key"
+    sleep 0.15
+  done
+}
+
+type_text() { tmux -L "$SOCKET" send-keys -t "$CURRENT" -l "$1"; sleep 0.2; }
+
+# click COL ROW / double_click COL ROW: 1-based cells, as the terminal counts.
+click() {
+  tmux -L "$SOCKET" send-keys -t "$CURRENT" -l $'\e[<0;'"$1;$2"'M'$'\e[<0;'"$1;$2"'m'
+  sleep 0.3
+}
+double_click() {
+  sleep 0.7  # apart from any click before it
+  tmux -L "$SOCKET" send-keys -t "$CURRENT" -l $'\e[<0;'"$1;$2"'M'$'\e[<0;'"$1;$2"'m'
+  sleep 0.05
+  tmux -L "$SOCKET" send-keys -t "$CURRENT" -l $'\e[<0;'"$1;$2"'M'$'\e[<0;'"$1;$2"'m'
+  sleep 0.4
+}
+
+# row_of TEXT: the 1-based screen row that shows TEXT first.
+row_of() { screen | grep -nF -- "$1" | head -n 1 | cut -d: -f1; }
+
+device() { "$BUILD/velmora-device" "$@"; }
+
+expect_contains() {
+  local haystack=$1 needle=$2
+  grep -qF -- "$needle" <<<"$haystack" || { echo "expected to find: $needle" >&2; echo "in: $haystack" >&2; exit 1; }
+}
