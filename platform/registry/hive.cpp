@@ -18,7 +18,9 @@ bool ValidName(std::u16string_view name) {
   return std::none_of(name.begin(), name.end(), [](char16_t c) { return c < 0x20; });
 }
 
-bool ValidKeyName(std::u16string_view name) { return !name.empty() && ValidName(name); }
+bool ValidKeyName(std::u16string_view name) {
+  return !name.empty() && ValidName(name);
+}
 
 // Copies name with its terminator into buffer when it fits.
 Status CopyName(const std::u16string& name, char16_t* buffer, uint32_t* capacity) {
@@ -82,7 +84,8 @@ void Hive::Adopt(std::unique_ptr<KeyNode> tree) {
       continue;
     }
     std::shared_ptr<KeyNode> target = fresh;
-    for (std::u16string_view part : SplitKeyPath(node->Path())) {
+    const std::u16string path = node->Path();
+    for (std::u16string_view part : SplitKeyPath(path)) {
       target = target ? target->SharedSubkey(part) : nullptr;
     }
     node = target;
