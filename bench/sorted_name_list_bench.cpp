@@ -1,0 +1,95 @@
+// Sorting a folder's names: the chooser's sorted name list beside a
+// case-folded std::set, and a whole chooser listing of a large folder.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include "logging/file_chooser_dialog.h"
+#include "logging/sorted_name_list.h"
+#include "platform/files/device_files.h"
+#include "platform/headless/headless_host.h"
+#include "platform/platform.h"
+#include "platform/text.h"
+
+namespace velmora {
+namespace {
+
+std::vector<std::u16string> RandomNames(int64_t count) {
+  std::mt19937 random(42);
+  const std::u16string letters = u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZäöü0123456789";
+  std::vector<std::u16string> names;
+  for (int64_t i = 0; i < count; ++i) {
+    std::u16string name;
+    for (size_t n = 4 + random() % 12; n > 0; --n) {
+      name.push_back(letters[random() % letters.size()]);
+    }
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
+void BM_SortedNameListInsert(benchmark::State& state) {
+  std::vector<std::u16string> names = RandomNames(state.range(0));
+  for (auto _ : state) {
+    SortedNameList list;
+    for (const auto& name : names) {
+      list.Insert(name);
+    }
+    benchmark::DoNotOptimize(list.GetSize());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_SortedNameListInsert)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_FoldedSetInsert(benchmark::State& state) {
+  std::vector<std::u16string> names = RandomNames(state.range(0));
+  auto less = [](const std::u16string& a, const std::u16string& b) {
+    return CompareIgnoringCase(a, b) < 0;
+  };
+  for (auto _ : state) {
+    std::set<std::u16string, decltype(less)> set(less);
+    for (const auto& name : names) {
+      set.insert(name);
+    }
+    benchmark::DoNotOptimize(set.size());
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+BENCHMARK(BM_FoldedSetInsert)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+void BM_ChooserListsAFolderOf10000(benchmark::State& state) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
+  std::string root = ::mkdtemp(pattern.data());
+  ::mkdir((root + "/Big").c_str(), 0755);
+  std::vector<std::u16string> names = RandomNames(10000);
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string path = root + "/Big/" + ToUtf8(names[i]) + std::to_string(i);
+    if (i % 10 == 0) {
+      ::mkdir(path.c_str(), 0755);
+    } else {
+      FILE* file = std::fopen(path.c_str(), "w");
+      std::fclose(file);
+    }
+  }
+  DeviceFiles files(root);
+  ui::HeadlessHost host;
+  PlatformServices services;
+  services.files = &files;
+  services.ui = &host;
+  ScopedPlatform platform(services);
+  for (auto _ : state) {
+    FileChooserDialog chooser;
+    chooser.path = u"\\Big\\x";
+    host.ExpectDialog([](ui::Dialog& d) { d.CancelCommand(); });
+    chooser.RunModal();
+  }
+  std::filesystem::remove_all(root);
+}
+BENCHMARK(BM_ChooserListsAFolderOf10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace velmora
