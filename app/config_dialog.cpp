@@ -3,6 +3,7 @@
 #include "driver/driver_names.h"
 #include "logging/log_settings_dialog.h"
 #include "platform/dialog_templates.h"
+#include "support/field_text.h"
 #include "support/file_version_string.h"
 #include "support/format_string.h"
 #include "support/scoped_key.h"

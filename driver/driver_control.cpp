@@ -2,6 +2,7 @@
 
 #include "driver/driver_names.h"
 #include "platform/platform.h"
+#include "support/field_text.h"
 #include "support/scoped_key.h"
 
 namespace velmora {

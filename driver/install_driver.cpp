@@ -4,7 +4,9 @@
 
 #include "driver/driver_names.h"
 #include "platform/platform.h"
+#include "support/field_text.h"
 #include "support/format_string.h"
+#include "support/registry_tree.h"
 #include "support/scoped_key.h"
 
 namespace velmora {
@@ -108,34 +110,7 @@ bool WriteDriverKey(ScopedKey& builtIn, ScopedKey& driver, int32_t installIndex,
 }  // namespace
 
 bool DeleteKeyTree(HKEY parent, std::u16string_view name) {
-  ScopedKey key;
-  if (key.Open(parent, name) == StatusSuccess) {
-    for (uint32_t j = 0;;) {
-      char16_t child[256];
-      uint32_t capacity = 256;
-      if (Registry().EnumSubkey(key.get(), j, child, &capacity) != StatusSuccess) {
-        break;
-      }
-      if (!DeleteKeyTree(key.get(), child)) {
-        ++j;
-      }
-    }
-    for (uint32_t k = 0;;) {
-      char16_t value[256];
-      uint32_t capacity = 256;
-      uint8_t data[256];
-      uint32_t size = sizeof data;
-      if (Registry().EnumValue(key.get(), k, value, &capacity, nullptr, data, &size) !=
-          StatusSuccess) {
-        break;
-      }
-      if (Registry().DeleteValue(key.get(), value) != StatusSuccess) {
-        ++k;
-      }
-    }
-  }
-  key.Close();
-  return Registry().DeleteKey(parent, name) == StatusSuccess;
+  return DeleteRegistryTree(parent, name);
 }
 
 void InstallDriver(InstallerView& view) {

@@ -2,6 +2,7 @@
 
 #include "platform/platform.h"
 #include "platform/ui/application.h"
+#include "support/field_text.h"
 #include "support/scoped_key.h"
 
 namespace velmora {

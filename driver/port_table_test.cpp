@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/text.h"
+#include "support/field_text.h"
 #include "support/scoped_key.h"
 #include "tests/device_fixture.h"
 

@@ -170,4 +170,23 @@ bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b) {
   return a.size() == b.size() && CompareIgnoringCase(a, b) == 0;
 }
 
+std::vector<std::u16string> SplitPath(std::u16string_view path, std::u16string_view separators) {
+  std::vector<std::u16string> parts;
+  std::u16string current;
+  for (char16_t c : path) {
+    if (separators.find(c) != std::u16string_view::npos) {
+      if (!current.empty()) {
+        parts.push_back(std::move(current));
+        current.clear();
+      }
+    } else {
+      current.push_back(c);
+    }
+  }
+  if (!current.empty()) {
+    parts.push_back(std::move(current));
+  }
+  return parts;
+}
+
 }  // namespace velmora

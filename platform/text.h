@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace velmora {
 
@@ -31,5 +32,9 @@ std::u16string FoldCase(std::u16string_view text);
 // Compares code unit by code unit after folding: <0, 0 or >0.
 int CompareIgnoringCase(std::u16string_view a, std::u16string_view b);
 bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
+
+// The components of a path between any of separators; empty components
+// (a leading, doubled or trailing separator) are left out.
+std::vector<std::u16string> SplitPath(std::u16string_view path, std::u16string_view separators);
 
 }  // namespace velmora

@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "support/format_string.h"
+#include "support/registry_tree.h"
 
 namespace velmora {
 
@@ -15,37 +16,6 @@ namespace {
 // exact for every text the writers produce.
 std::string Narrow(const std::u16string& text) {
   return ToUtf8(text);
-}
-
-bool DeleteRecursively(HKEY parent, std::u16string_view path) {
-  PlatformRegistry& registry = Registry();
-  HKEY key = 0;
-  if (registry.OpenKey(parent, path, KeyAllAccess, &key) == StatusSuccess) {
-    for (uint32_t index = 0;;) {
-      char16_t name[256];
-      uint32_t capacity = 256;
-      if (registry.EnumSubkey(key, index, name, &capacity) != StatusSuccess) {
-        break;
-      }
-      if (!DeleteRecursively(key, name)) {
-        ++index;
-      }
-    }
-    for (uint32_t index = 0;;) {
-      char16_t name[256];
-      uint32_t capacity = 256;
-      uint8_t data[256];
-      uint32_t size = sizeof data;
-      if (registry.EnumValue(key, index, name, &capacity, nullptr, data, &size) != StatusSuccess) {
-        break;
-      }
-      if (registry.DeleteValue(key, name) != StatusSuccess) {
-        ++index;
-      }
-    }
-    registry.CloseKey(key);
-  }
-  return registry.DeleteKey(parent, path) == StatusSuccess;
 }
 
 }  // namespace
@@ -324,7 +294,7 @@ bool RegistryKey::DeleteTree(std::u16string_view path) {
   if (path.empty()) {
     return false;
   }
-  return DeleteRecursively(rootKey_, path);
+  return DeleteRegistryTree(rootKey_, path);
 }
 
 }  // namespace velmora

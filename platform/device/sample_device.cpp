@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "platform/registry/key_handle.h"
 #include "platform/text.h"
 #include "platform/version/pe_image.h"
 
@@ -29,46 +30,6 @@ const Driver SampleDrivers[] = {
     {u"Touch", u"TCH", 1, u"touch.dll", 5, u"Touch Panel", false},
 };
 
-class Writer {
- public:
-  explicit Writer(PlatformRegistry& registry) : registry_(registry) {}
-
-  bool Open(std::u16string_view path) {
-    Close();
-    return registry_.CreateKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key_) == StatusSuccess;
-  }
-  ~Writer() { Close(); }
-  Writer(const Writer&) = delete;
-  Writer& operator=(const Writer&) = delete;
-
-  bool String(std::u16string_view name, std::u16string_view text) {
-    std::vector<uint8_t> data;
-    for (char16_t c : text) {
-      data.push_back(static_cast<uint8_t>(c & 0xFF));
-      data.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    data.insert(data.end(), {0, 0});
-    return registry_.SetValue(key_, name, RegString, data.data(),
-                              static_cast<uint32_t>(data.size())) == StatusSuccess;
-  }
-
-  bool Number(std::u16string_view name, uint32_t value) {
-    uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    return registry_.SetValue(key_, name, RegNumber, data, 4) == StatusSuccess;
-  }
-
- private:
-  void Close() {
-    if (key_ != 0) {
-      registry_.CloseKey(key_);
-      key_ = 0;
-    }
-  }
-  PlatformRegistry& registry_;
-  HKEY key_ = 0;
-};
-
 std::string Dll(std::u16string_view description, const std::u16string& version, uint16_t major,
                 uint16_t minor, uint16_t build, uint16_t revision) {
   VersionSpec spec;
@@ -85,21 +46,27 @@ std::string Dll(std::u16string_view description, const std::u16string& version, 
 }  // namespace
 
 bool WriteSampleDevice(PlatformRegistry& registry, DeviceFiles& files, std::string* error) {
-  Writer writer(registry);
-  bool ok = writer.Open(u"Drivers\\Active");
+  KeyHandle key(registry);
+  auto open = [&](std::u16string_view path) {
+    return key.Create(HKEY_LOCAL_MACHINE, path) == StatusSuccess;
+  };
+  auto text = [&](std::u16string_view name, std::u16string_view value) {
+    return key.WriteString(name, value) == StatusSuccess;
+  };
+  auto number = [&](std::u16string_view name, uint32_t value) {
+    return key.WriteNumber(name, value) == StatusSuccess;
+  };
+  bool ok = open(u"Drivers\\Active");
   for (const Driver& driver : SampleDrivers) {
     std::u16string path = std::u16string(u"Drivers\\BuiltIn\\") + driver.key;
-    ok = ok && writer.Open(path) && writer.String(u"Prefix", driver.prefix) &&
-         writer.String(u"Dll", driver.dll) && writer.Number(u"Index", driver.index) &&
-         writer.Number(u"Order", driver.order);
+    ok = ok && open(path) && text(u"Prefix", driver.prefix) && text(u"Dll", driver.dll) &&
+         number(u"Index", driver.index) && number(u"Order", driver.order);
     if (driver.nameInSubkey) {
-      ok = ok && writer.Open(path + u"\\Config") &&
-           writer.String(u"FriendlyName", driver.friendlyName);
-    } else {
-      ok = ok && writer.String(u"FriendlyName", driver.friendlyName);
+      ok = ok && open(path + u"\\Config");
     }
+    ok = ok && text(u"FriendlyName", driver.friendlyName);
   }
-  ok = ok && writer.Open(u"Drivers\\BuiltIn\\Serial\\Settings") && writer.Number(u"BaudRate", 9600);
+  ok = ok && open(u"Drivers\\BuiltIn\\Serial\\Settings") && number(u"BaudRate", 9600);
   if (!ok) {
     *error = "cannot write the sample registry";
     return false;

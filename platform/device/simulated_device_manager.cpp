@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "platform/host_io.h"
+#include "platform/registry/key_handle.h"
 #include "platform/text.h"
 
 namespace velmora {
@@ -14,94 +15,6 @@ namespace {
 
 constexpr std::u16string_view ActiveKey = u"Drivers\\Active";
 constexpr std::u16string_view BuiltInKey = u"Drivers\\BuiltIn";
-
-// A registry key opened for the length of one operation.
-class Key {
- public:
-  Key(PlatformRegistry& registry, HKEY parent, std::u16string_view path, bool create = false)
-      : registry_(registry) {
-    if (create) {
-      registry_.CreateKey(parent, path, KeyAllAccess, &handle_);
-    } else {
-      registry_.OpenKey(parent, path, KeyAllAccess, &handle_);
-    }
-  }
-  ~Key() {
-    if (handle_ != 0) {
-      registry_.CloseKey(handle_);
-    }
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-
-  HKEY handle() const { return handle_; }
-  explicit operator bool() const { return handle_ != 0; }
-
-  bool String(std::u16string_view name, std::u16string* out) {
-    uint32_t size = 0;
-    uint32_t type = 0;
-    if (registry_.QueryValue(handle_, name, &type, nullptr, &size) != StatusSuccess ||
-        type != RegString) {
-      return false;
-    }
-    std::vector<uint8_t> data(size);
-    if (registry_.QueryValue(handle_, name, &type, data.data(), &size) != StatusSuccess) {
-      return false;
-    }
-    out->clear();
-    for (size_t i = 0; i + 1 < size; i += 2) {
-      char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-      if (c == 0) {
-        break;
-      }
-      out->push_back(c);
-    }
-    return true;
-  }
-
-  bool Number(std::u16string_view name, uint32_t* out) {
-    uint8_t data[4] = {};
-    uint32_t size = 4;
-    if (registry_.QueryValue(handle_, name, nullptr, data, &size) != StatusSuccess || size != 4) {
-      return false;
-    }
-    *out = data[0] | data[1] << 8 | data[2] << 16 | static_cast<uint32_t>(data[3]) << 24;
-    return true;
-  }
-
-  void SetString(std::u16string_view name, std::u16string_view text) {
-    std::vector<uint8_t> data;
-    for (char16_t c : text) {
-      data.push_back(static_cast<uint8_t>(c & 0xFF));
-      data.push_back(static_cast<uint8_t>(c >> 8));
-    }
-    data.insert(data.end(), {0, 0});
-    registry_.SetValue(handle_, name, RegString, data.data(), static_cast<uint32_t>(data.size()));
-  }
-
-  void SetNumber(std::u16string_view name, uint32_t value) {
-    uint8_t data[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-                       static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
-    registry_.SetValue(handle_, name, RegNumber, data, 4);
-  }
-
-  std::vector<std::u16string> SubkeyNames() {
-    std::vector<std::u16string> names;
-    for (uint32_t i = 0;; ++i) {
-      char16_t name[256];
-      uint32_t capacity = 256;
-      if (registry_.EnumSubkey(handle_, i, name, &capacity) != StatusSuccess) {
-        break;
-      }
-      names.emplace_back(name);
-    }
-    return names;
-  }
-
- private:
-  PlatformRegistry& registry_;
-  HKEY handle_ = 0;
-};
 
 std::u16string Decimal(uint32_t value) {
   return FromUtf8(std::to_string(value));
@@ -144,14 +57,15 @@ SimulatedDeviceManager::Counters SimulatedDeviceManager::Take() {
 }
 
 bool SimulatedDeviceManager::NameInUse(std::u16string_view name) {
-  Key active(registry_, HKEY_LOCAL_MACHINE, ActiveKey);
-  if (!active) {
+  KeyHandle active(registry_);
+  if (active.Open(HKEY_LOCAL_MACHINE, ActiveKey) != StatusSuccess) {
     return false;
   }
   for (const std::u16string& entry : active.SubkeyNames()) {
-    Key device(registry_, active.handle(), entry);
+    KeyHandle device(registry_);
     std::u16string running;
-    if (device && device.String(u"Name", &running) && EqualsIgnoringCase(running, name)) {
+    if (device.Open(active.get(), entry) == StatusSuccess && device.ReadString(u"Name", &running) &&
+        EqualsIgnoringCase(running, name)) {
       return true;
     }
   }
@@ -166,12 +80,12 @@ DeviceHandle SimulatedDeviceManager::ActivateDriver(std::u16string_view keyPath,
   if (keyPath.empty()) {
     return fail("no key");
   }
-  Key driver(registry_, HKEY_LOCAL_MACHINE, keyPath);
-  if (!driver) {
+  KeyHandle driver(registry_);
+  if (driver.Open(HKEY_LOCAL_MACHINE, keyPath) != StatusSuccess) {
     return fail("no such key");
   }
   std::u16string dll;
-  if (!driver.String(u"Dll", &dll) || dll.empty()) {
+  if (!driver.ReadString(u"Dll", &dll) || dll.empty()) {
     return fail("no Dll");
   }
   std::u16string dllPath = dll.front() == u'\\' ? dll : u"\\windows\\" + dll;
@@ -180,12 +94,12 @@ DeviceHandle SimulatedDeviceManager::ActivateDriver(std::u16string_view keyPath,
     return fail(ToUtf8(dllPath) + " is missing");
   }
   std::u16string prefix;
-  if (!driver.String(u"Prefix", &prefix) || prefix.size() != 3) {
+  if (!driver.ReadString(u"Prefix", &prefix) || prefix.size() != 3) {
     return fail("no three-letter Prefix");
   }
   uint32_t index = 0;
   std::u16string name;
-  if (driver.Number(u"Index", &index)) {
+  if (driver.ReadNumber(u"Index", &index)) {
     name = prefix + Decimal(index) + u":";
     if (NameInUse(name)) {
       return fail(ToUtf8(name) + " is in use");
@@ -201,30 +115,29 @@ DeviceHandle SimulatedDeviceManager::ActivateDriver(std::u16string_view keyPath,
   Counters counters = Take();
   char entryName[16];
   std::snprintf(entryName, sizeof entryName, "%02u", counters.nextEntry);
-  Key entry(registry_, HKEY_LOCAL_MACHINE, std::u16string(ActiveKey) + u"\\" + FromUtf8(entryName),
-            true);
-  if (!entry) {
-    return fail("cannot create the active entry");
+  KeyHandle entry(registry_);
+  std::u16string entryPath = std::u16string(ActiveKey) + u"\\" + FromUtf8(entryName);
+  if (entry.Create(HKEY_LOCAL_MACHINE, entryPath) != StatusSuccess ||
+      entry.WriteString(u"Name", name) != StatusSuccess ||
+      entry.WriteNumber(u"Hnd", counters.nextHandle) != StatusSuccess ||
+      entry.WriteString(u"Key", keyPath) != StatusSuccess) {
+    return fail("cannot write the active entry");
   }
-  entry.SetString(u"Name", name);
-  entry.SetNumber(u"Hnd", counters.nextHandle);
-  entry.SetString(u"Key", keyPath);
   log_.push_back("activate " + ToUtf8(keyPath) + " -> " + std::to_string(counters.nextHandle) +
                  " " + ToUtf8(name));
   return counters.nextHandle;
 }
 
 int SimulatedDeviceManager::DeactivateDriver(DeviceHandle handle) {
-  Key active(registry_, HKEY_LOCAL_MACHINE, ActiveKey);
-  if (active && handle != 0) {
+  KeyHandle active(registry_);
+  if (active.Open(HKEY_LOCAL_MACHINE, ActiveKey) == StatusSuccess && handle != 0) {
     for (const std::u16string& entry : active.SubkeyNames()) {
       uint32_t running = 0;
-      bool match = false;
-      {
-        Key device(registry_, active.handle(), entry);
-        match = device && device.Number(u"Hnd", &running) && running == handle;
-      }
-      if (match && registry_.DeleteKey(active.handle(), entry) == StatusSuccess) {
+      KeyHandle device(registry_);
+      bool match = device.Open(active.get(), entry) == StatusSuccess &&
+                   device.ReadNumber(u"Hnd", &running) && running == handle;
+      device.Close();
+      if (match && registry_.DeleteKey(active.get(), entry) == StatusSuccess) {
         log_.push_back("deactivate " + std::to_string(handle));
         return 1;
       }
@@ -236,9 +149,10 @@ int SimulatedDeviceManager::DeactivateDriver(DeviceHandle handle) {
 
 void SimulatedDeviceManager::Boot() {
   {
-    Key active(registry_, HKEY_LOCAL_MACHINE, ActiveKey, true);
+    KeyHandle active(registry_);
+    active.Create(HKEY_LOCAL_MACHINE, ActiveKey);
     for (const std::u16string& entry : active.SubkeyNames()) {
-      registry_.DeleteKey(active.handle(), entry);
+      registry_.DeleteKey(active.get(), entry);
     }
   }
   struct Candidate {
@@ -247,16 +161,16 @@ void SimulatedDeviceManager::Boot() {
     uint32_t order;
   };
   std::vector<Candidate> candidates;
-  Key builtIn(registry_, HKEY_LOCAL_MACHINE, BuiltInKey);
-  if (!builtIn) {
+  KeyHandle builtIn(registry_);
+  if (builtIn.Open(HKEY_LOCAL_MACHINE, BuiltInKey) != StatusSuccess) {
     return;
   }
   for (const std::u16string& name : builtIn.SubkeyNames()) {
-    Key driver(registry_, builtIn.handle(), name);
+    KeyHandle driver(registry_);
     std::u16string dll;
     uint32_t order = 0;
-    if (driver && driver.String(u"Dll", &dll)) {
-      bool ordered = driver.Number(u"Order", &order);
+    if (driver.Open(builtIn.get(), name) == StatusSuccess && driver.ReadString(u"Dll", &dll)) {
+      bool ordered = driver.ReadNumber(u"Order", &order);
       candidates.push_back(Candidate{name, ordered, order});
     }
   }

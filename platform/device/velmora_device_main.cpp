@@ -6,6 +6,7 @@
 
 #include "platform/device/device.h"
 #include "platform/host_io.h"
+#include "platform/registry/key_handle.h"
 #include "platform/text.h"
 #include "platform/version_resources.h"
 
@@ -33,76 +34,44 @@ int Fail(const std::string& message) {
   return 1;
 }
 
-// Reads a string value of an open key, or "".
-std::u16string StringValue(PlatformRegistry& registry, HKEY key, std::u16string_view name) {
-  uint32_t size = 0;
-  if (registry.QueryValue(key, name, nullptr, nullptr, &size) != StatusSuccess) {
-    return u"";
-  }
-  std::vector<uint8_t> data(size);
-  registry.QueryValue(key, name, nullptr, data.data(), &size);
-  std::u16string text;
-  for (size_t i = 0; i + 1 < data.size(); i += 2) {
-    char16_t c = static_cast<char16_t>(data[i] | data[i + 1] << 8);
-    if (c == 0) {
-      break;
-    }
-    text.push_back(c);
-  }
-  return text;
-}
-
 // The description of a driver key: its FriendlyName or its first subkey's.
 std::u16string Description(PlatformRegistry& registry, const std::u16string& keyPath) {
-  HKEY key = 0;
-  if (keyPath.empty() ||
-      registry.OpenKey(HKEY_LOCAL_MACHINE, keyPath, KeyAllAccess, &key) != StatusSuccess) {
-    return u"";
+  KeyHandle key(registry);
+  std::u16string name;
+  if (keyPath.empty() || key.Open(HKEY_LOCAL_MACHINE, keyPath) != StatusSuccess ||
+      key.ReadString(u"FriendlyName", &name)) {
+    return name;
   }
-  std::u16string name = StringValue(registry, key, u"FriendlyName");
-  for (uint32_t i = 0; name.empty(); ++i) {
-    char16_t sub[256];
-    uint32_t capacity = 256;
-    if (registry.EnumSubkey(key, i, sub, &capacity) != StatusSuccess) {
+  for (const std::u16string& sub : key.SubkeyNames()) {
+    KeyHandle child(registry);
+    if (child.Open(key.get(), sub) == StatusSuccess && child.ReadString(u"FriendlyName", &name)) {
       break;
     }
-    HKEY child = 0;
-    if (registry.OpenKey(key, sub, KeyAllAccess, &child) == StatusSuccess) {
-      name = StringValue(registry, child, u"FriendlyName");
-      registry.CloseKey(child);
-    }
   }
-  registry.CloseKey(key);
   return name;
 }
 
 int Active(Device& device) {
   PlatformRegistry& registry = device.registry();
-  HKEY active = 0;
   std::printf("%-7s %-8s %-32s %s\n", "NAME", "HANDLE", "KEY", "DESCRIPTION");
-  if (registry.OpenKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active", KeyAllAccess, &active) != 0) {
+  KeyHandle active(registry);
+  if (active.Open(HKEY_LOCAL_MACHINE, u"Drivers\\Active") != StatusSuccess) {
     return 0;
   }
-  for (uint32_t i = 0;; ++i) {
-    char16_t entry[256];
-    uint32_t capacity = 256;
-    if (registry.EnumSubkey(active, i, entry, &capacity) != StatusSuccess) {
-      break;
-    }
-    HKEY key = 0;
-    if (registry.OpenKey(active, entry, KeyAllAccess, &key) != StatusSuccess) {
+  for (const std::u16string& entry : active.SubkeyNames()) {
+    KeyHandle key(registry);
+    if (key.Open(active.get(), entry) != StatusSuccess) {
       continue;
     }
-    uint8_t hnd[4] = {};
-    uint32_t size = 4;
-    registry.QueryValue(key, u"Hnd", nullptr, hnd, &size);
-    uint32_t handle = hnd[0] | hnd[1] << 8 | hnd[2] << 16 | static_cast<uint32_t>(hnd[3]) << 24;
-    std::u16string driverKey = StringValue(registry, key, u"Key");
-    std::printf("%-7s %-8u %-32s %s\n", ToUtf8(StringValue(registry, key, u"Name")).c_str(), handle,
-                ToUtf8(driverKey).c_str(), ToUtf8(Description(registry, driverKey)).c_str());
-    registry.CloseKey(key);
+    uint32_t handle = 0;
+    std::u16string name;
+    std::u16string driverKey;
+    key.ReadNumber(u"Hnd", &handle);
+    key.ReadString(u"Name", &name);
+    key.ReadString(u"Key", &driverKey);
+    std::printf("%-7s %-8u %-32s %s\n", ToUtf8(name).c_str(), handle, ToUtf8(driverKey).c_str(),
+                ToUtf8(Description(registry, driverKey)).c_str());
   }
-  registry.CloseKey(active);
   return 0;
 }
 

@@ -61,25 +61,6 @@ std::vector<HostEntry> DeviceEntries(const std::string& folder) {
   return unique;
 }
 
-std::vector<std::u16string> SplitDevicePath(std::u16string_view path) {
-  std::vector<std::u16string> parts;
-  std::u16string current;
-  for (char16_t c : path) {
-    if (c == u'\\' || c == u'/') {
-      if (!current.empty()) {
-        parts.push_back(std::move(current));
-        current.clear();
-      }
-    } else {
-      current.push_back(c);
-    }
-  }
-  if (!current.empty()) {
-    parts.push_back(std::move(current));
-  }
-  return parts;
-}
-
 }  // namespace
 
 bool IsValidDeviceName(std::u16string_view name) {
@@ -134,7 +115,7 @@ bool DeviceFiles::Inside(const std::string& hostPath) {
 
 bool DeviceFiles::Resolve(std::u16string_view path, bool mayBeMissing, std::string* host,
                           bool* exists) {
-  std::vector<std::u16string> parts = SplitDevicePath(path);
+  std::vector<std::u16string> parts = SplitPath(path, u"\\/");
   std::string current = root_;
   *exists = true;
   for (size_t i = 0; i < parts.size(); ++i) {

@@ -70,25 +70,6 @@ bool ReadNode(const uint8_t* block, uint32_t offset, uint32_t limit, Node* node)
   return true;
 }
 
-std::vector<std::u16string> Components(std::u16string_view path) {
-  std::vector<std::u16string> parts;
-  std::u16string current;
-  for (char16_t c : path) {
-    if (c == u'\\') {
-      if (!current.empty()) {
-        parts.push_back(std::move(current));
-        current.clear();
-      }
-    } else {
-      current.push_back(c);
-    }
-  }
-  if (!current.empty()) {
-    parts.push_back(std::move(current));
-  }
-  return parts;
-}
-
 }  // namespace
 
 int QueryVersionValue(const uint8_t* block, uint32_t blockSize, std::u16string_view subBlock,
@@ -97,7 +78,7 @@ int QueryVersionValue(const uint8_t* block, uint32_t blockSize, std::u16string_v
   if (block == nullptr || !ReadNode(block, 0, blockSize, &node)) {
     return 0;
   }
-  for (const std::u16string& part : Components(subBlock)) {
+  for (const std::u16string& part : SplitPath(subBlock, u"\\")) {
     uint32_t at = node.childrenOffset;
     bool found = false;
     Node child;
