@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# velmora-device from the shell: the sample device, its ports, the driver's
+# version, .reg export and import, and clear errors that change nothing.
+source "$(dirname "$0")/lib/tmux.sh" "$1"
+tool="$BUILD/velmora-device"
+dir="$WORK/tool-device"
+
+"$tool" init "$dir" | grep -q "created the sample device" || fail "init said nothing"
+if "$tool" init "$dir" 2>"$WORK/err"; then fail "init overwrote a device"; fi
+grep -q "holds a device already" "$WORK/err" || fail "init gave no reason"
+
+active=$("$tool" --device "$dir" active)
+for line in "COM1:   1002     Drivers\\BuiltIn\\Serial           Serial Cable on COM1:" \
+            "COM7:   1005     Drivers\\BuiltIn\\BTSerial         Bluetooth Serial Port on COM7:"; do
+  expect_contains "$active" "$line"
+done
+[ "$("$tool" --device "$dir" version '\windows\velmora.dll')" = "2.1.0.4" ] || fail "wrong version"
+[ "$("$tool" --device "$dir" version '\My Documents\Notes.txt')" = "" ] || fail "a text file has a version"
+
+"$tool" --device "$dir" reg export "$WORK/a.reg"
+"$tool" --device "$dir" reg import "$WORK/a.reg"
+"$tool" --device "$dir" reg export > "$WORK/b.reg"
+cmp -s "$WORK/a.reg" "$WORK/b.reg" || fail "export, import, export changed the registry"
+
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\Drivers]\n"X"=dword:zz\n' > "$WORK/bad.reg"
+if "$tool" --device "$dir" reg import "$WORK/bad.reg" 2>"$WORK/err"; then fail "a bad file was imported"; fi
+grep -q "bad.reg: line 4: a dword needs 1 to 8 hex digits" "$WORK/err" || { cat "$WORK/err"; fail "no line in the error"; }
+if "$tool" --device "$dir" stage-update "$WORK/missing.dll" 2>/dev/null; then fail "staged a missing file"; fi
+if "$tool" --device "$dir" frobnicate 2>/dev/null; then fail "an unknown command passed"; fi
+if "$tool" --device "$dir" boot extra 2>/dev/null; then fail "boot took an argument"; fi
+"$tool" --device "$dir" reg export > "$WORK/c.reg"
+cmp -s "$WORK/a.reg" "$WORK/c.reg" || fail "a refused command changed the registry"
+
+printf 'new driver' > "$WORK/new.dll"
+"$tool" --device "$dir" stage-update "$WORK/new.dll"
+[ "$(cat "$dir/root/windows/Velmora_tmp.dll")" = "new driver" ] || fail "the update was not staged"
+echo "e2e device_tool: ok"
