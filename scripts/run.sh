@@ -4,5 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-bash scripts/build.sh build >/dev/null
+cmake -S . -B build -G "Unix Makefiles" >/dev/null
+cmake --build build -j "$(nproc)" --target VelmoraCfg velmora-device >/dev/null
 exec ./build/VelmoraCfg

@@ -1,15 +1,22 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: the normal build, the sanitizer
 # build (address + undefined behaviour) and a short run of each fuzz target.
+# Ends with one line "N passed, N failed" over both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 
 bash scripts/build.sh build
-(cd build && ctest --output-on-failure -j 2)
+(cd build && ctest --output-on-failure -j 2) | tee -a "$log"
 
 bash scripts/build.sh build-asan -DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j 2)
+  ctest --output-on-failure -j 2) | tee -a "$log"
 
 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+
+# ctest ends each run with "100% tests passed, 0 tests failed out of 145".
+awk '/tests failed out of/ { failed += $(NF - 5); total += $NF }
+     END { print total - failed " passed, " failed + 0 " failed" }' "$log"
