@@ -10,8 +10,8 @@ namespace {
 
 class FileVersionStringTest : public testing::DeviceFixture {
  protected:
-  void PutDll(std::u16string_view path, const VersionSpec& spec) {
-    PutFile(path, BuildPeImage(BuildVersionBlock(spec)));
+  void PutDll(std::u16string_view path, const VersionSpec& layout) {
+    PutFile(path, BuildPeImage(BuildVersionBlock(layout)));
   }
 };
 

@@ -32,15 +32,15 @@ const Driver SampleDrivers[] = {
 
 std::string Dll(std::u16string_view description, const std::u16string& version, uint16_t major,
                 uint16_t minor, uint16_t build, uint16_t revision) {
-  VersionSpec spec;
-  spec.fileVersionText = version;
-  spec.fileVersion[0] = major;
-  spec.fileVersion[1] = minor;
-  spec.fileVersion[2] = build;
-  spec.fileVersion[3] = revision;
-  spec.otherStrings = {{u"FileDescription", std::u16string(description)},
-                       {u"CompanyName", u"Velmora Devices"}};
-  return BuildPeImage(BuildVersionBlock(spec));
+  VersionSpec layout;
+  layout.fileVersionText = version;
+  layout.fileVersion[0] = major;
+  layout.fileVersion[1] = minor;
+  layout.fileVersion[2] = build;
+  layout.fileVersion[3] = revision;
+  layout.otherStrings = {{u"FileDescription", std::u16string(description)},
+                         {u"CompanyName", u"Velmora Devices"}};
+  return BuildPeImage(BuildVersionBlock(layout));
 }
 
 }  // namespace

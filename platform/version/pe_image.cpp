@@ -217,29 +217,29 @@ bool ExtractVersionResource(std::string_view image, std::string* block) {
   return true;
 }
 
-std::string BuildVersionBlock(const VersionSpec& spec) {
+std::string BuildVersionBlock(const VersionSpec& layout) {
   std::string fixed;
   Append32(fixed, 0xFEEF04BD);
   Append32(fixed, 0x00010000);
-  uint32_t ms = static_cast<uint32_t>(spec.fileVersion[0]) << 16 | spec.fileVersion[1];
-  uint32_t ls = static_cast<uint32_t>(spec.fileVersion[2]) << 16 | spec.fileVersion[3];
+  uint32_t ms = static_cast<uint32_t>(layout.fileVersion[0]) << 16 | layout.fileVersion[1];
+  uint32_t ls = static_cast<uint32_t>(layout.fileVersion[2]) << 16 | layout.fileVersion[3];
   for (uint32_t word : {ms, ls, ms, ls, 0x3Fu, 0u, 0x00040000u, 2u, 0u, 0u, 0u}) {
     Append32(fixed, word);
   }
   char tableName[16];
-  std::snprintf(tableName, sizeof tableName, "%04x%04x", spec.language, spec.codePage);
+  std::snprintf(tableName, sizeof tableName, "%04x%04x", layout.language, layout.codePage);
   std::u16string table(tableName, tableName + 8);
-  std::string strings = TextNode(u"FileVersion", spec.fileVersionText);
-  for (const auto& [key, text] : spec.otherStrings) {
+  std::string strings = TextNode(u"FileVersion", layout.fileVersionText);
+  for (const auto& [key, text] : layout.otherStrings) {
     strings += TextNode(key, text);
   }
   std::string children =
       VersionNode(u"StringFileInfo", 1, "", 0, VersionNode(table, 1, "", 0, strings));
-  if (spec.translationTable) {
+  if (layout.translationTable) {
     Pad4(children);
     std::string translation;
-    Append16(translation, spec.language);
-    Append16(translation, spec.codePage);
+    Append16(translation, layout.language);
+    Append16(translation, layout.codePage);
     children +=
         VersionNode(u"VarFileInfo", 1, "", 0, VersionNode(u"Translation", 0, translation, 4, ""));
   }

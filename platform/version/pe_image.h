@@ -24,8 +24,8 @@ struct VersionSpec {
   bool translationTable = true;
 };
 
-// A VS_VERSIONINFO block for spec.
-std::string BuildVersionBlock(const VersionSpec& spec);
+// The VS_VERSIONINFO block that layout describes.
+std::string BuildVersionBlock(const VersionSpec& layout);
 
 // A minimal DLL image for ARM with the given version block as its only
 // resource (no block: no resource section at all).

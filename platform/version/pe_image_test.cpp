@@ -31,11 +31,11 @@ std::string Lookup(const std::string& block, std::u16string_view path) {
 }
 
 TEST(PeImage, ReadsTheVersionOfPe32AndPe32PlusImages) {
-  VersionSpec spec;
-  spec.fileVersionText = u"2.1.0.4";
+  VersionSpec layout;
+  layout.fileVersionText = u"2.1.0.4";
   for (bool plus : {false, true}) {
     std::string block;
-    ASSERT_TRUE(ExtractVersionResource(BuildPeImage(BuildVersionBlock(spec), plus), &block));
+    ASSERT_TRUE(ExtractVersionResource(BuildPeImage(BuildVersionBlock(layout), plus), &block));
     EXPECT_EQ(Lookup(block, u"\\StringFileInfo\\040904E4\\fileversion"), "2.1.0.4");
     const void* value = nullptr;
     uint32_t length = 0;
@@ -51,22 +51,22 @@ TEST(PeImage, ReadsTheVersionOfPe32AndPe32PlusImages) {
 }
 
 TEST(PeImage, OtherLanguageAndNoTranslationTable) {
-  VersionSpec spec;
-  spec.language = 0x0407;
-  spec.codePage = 0x04B0;
-  spec.fileVersionText = u"1,0";
-  spec.translationTable = false;
+  VersionSpec layout;
+  layout.language = 0x0407;
+  layout.codePage = 0x04B0;
+  layout.fileVersionText = u"1,0";
+  layout.translationTable = false;
   std::string block;
-  ASSERT_TRUE(ExtractVersionResource(BuildPeImage(BuildVersionBlock(spec)), &block));
+  ASSERT_TRUE(ExtractVersionResource(BuildPeImage(BuildVersionBlock(layout)), &block));
   EXPECT_EQ(Lookup(block, u"\\StringFileInfo\\040704b0\\FileVersion"), "1,0");
   EXPECT_EQ(Lookup(block, u"\\StringFileInfo\\040904e4\\FileVersion"), "(none)");
   EXPECT_EQ(Lookup(block, u"\\VarFileInfo\\Translation"), "(none)");
 }
 
 TEST(PeImage, MalformedImagesHaveNoVersion) {
-  VersionSpec spec;
-  spec.fileVersionText = u"3.0";
-  std::string good = BuildPeImage(BuildVersionBlock(spec));
+  VersionSpec layout;
+  layout.fileVersionText = u"3.0";
+  std::string good = BuildPeImage(BuildVersionBlock(layout));
   std::string block;
   EXPECT_FALSE(ExtractVersionResource(BuildPeImage(""), &block));  // no resources
   EXPECT_FALSE(ExtractVersionResource("", &block));
@@ -83,9 +83,9 @@ TEST(PeImage, MalformedImagesHaveNoVersion) {
 }
 
 TEST(VersionBlock, ATextWithoutItsTerminatorInTheBlockIsNotReturned) {
-  VersionSpec spec;
-  spec.fileVersionText = u"9.9";
-  std::string block = BuildVersionBlock(spec);
+  VersionSpec layout;
+  layout.fileVersionText = u"9.9";
+  std::string block = BuildVersionBlock(layout);
   // Shrink the whole block so that it ends inside the FileVersion text.
   size_t at = block.find(std::string("9\0.\0", 4));
   ASSERT_NE(at, std::string::npos);
