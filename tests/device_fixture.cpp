@@ -70,24 +70,15 @@ std::string DeviceFixture::FileBytes(std::u16string_view path) {
 
 std::string DeviceFixture::RunningPorts() {
   std::string out;
-  HKEY active = 0;
-  if (hive_.OpenKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active", KeyAllAccess, &active) != 0) {
-    return out;
-  }
-  for (uint32_t i = 0;; ++i) {
-    char16_t name[256];
-    uint32_t capacity = 256;
-    if (hive_.EnumSubkey(active, i, name, &capacity) != 0) {
-      break;
-    }
-    std::u16string path = u"Drivers\\Active\\" + std::u16string(name);
-    std::string device = ValueData(hive_, path, u"Name");
-    std::string key = ValueData(hive_, path, u"Key");
-    if (device.rfind("COM", 0) == 0) {
-      out += device + " " + key + "\n";
+  for (const std::string& entry : ActiveEntries(hive_)) {
+    // "<entry> <name> <handle> <key>": the COM ports' names and keys.
+    size_t name = entry.find(' ') + 1;
+    size_t handle = entry.find(' ', name);
+    size_t key = entry.find(' ', handle + 1) + 1;
+    if (entry.compare(name, 3, "COM") == 0) {
+      out += entry.substr(name, handle - name) + " " + entry.substr(key) + "\n";
     }
   }
-  hive_.CloseKey(active);
   return out;
 }
 

@@ -134,6 +134,26 @@ std::string ValueData(PlatformRegistry& registry, std::u16string_view path,
   return described.substr(described.find(':', described.find(':') + 1) + 1);
 }
 
+std::vector<std::string> ActiveEntries(PlatformRegistry& registry) {
+  std::vector<std::string> entries;
+  HKEY active = 0;
+  if (registry.OpenKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active", KeyAllAccess, &active) != 0) {
+    return entries;
+  }
+  for (uint32_t i = 0;; ++i) {
+    char16_t name[256];
+    uint32_t capacity = 256;
+    if (registry.EnumSubkey(active, i, name, &capacity) != StatusSuccess) {
+      break;
+    }
+    std::u16string path = u"Drivers\\Active\\" + std::u16string(name);
+    entries.push_back(ToUtf8(name) + " " + ValueData(registry, path, u"Name") + " " +
+                      ValueData(registry, path, u"Hnd") + " " + ValueData(registry, path, u"Key"));
+  }
+  registry.CloseKey(active);
+  return entries;
+}
+
 std::string ValueNames(PlatformRegistry& registry, std::u16string_view path) {
   HKEY key = 0;
   if (registry.OpenKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key) != StatusSuccess) {

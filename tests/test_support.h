@@ -47,6 +47,10 @@ std::string DescribeValue(PlatformRegistry& registry, std::u16string_view path,
 std::string ValueData(PlatformRegistry& registry, std::u16string_view path,
                       std::u16string_view name);
 
+// The running devices below "Drivers\Active", one per line:
+// "<entry> <Name> <Hnd> <Key>", as "01 COM1: 1001 Drivers\BuiltIn\Serial".
+std::vector<std::string> ActiveEntries(PlatformRegistry& registry);
+
 // Names of the values of a key, in enumeration order, joined by ",".
 std::string ValueNames(PlatformRegistry& registry, std::u16string_view path);
 

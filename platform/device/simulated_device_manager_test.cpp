@@ -37,28 +37,10 @@ class DeviceManagerTest : public ::testing::Test {
 
   std::string Active() {
     std::string out;
-    HKEY active = 0;
-    if (hive_.OpenKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active", KeyAllAccess, &active) != 0) {
-      return out;
+    for (const std::string& entry : testing::ActiveEntries(hive_)) {
+      out += entry + "\n";
     }
-    for (uint32_t i = 0;; ++i) {
-      char16_t name[256];
-      uint32_t capacity = 256;
-      if (hive_.EnumSubkey(active, i, name, &capacity) != 0) {
-        break;
-      }
-      std::u16string path = u"Drivers\\Active\\" + std::u16string(name);
-      out += ToUtf8(name) + " " + Data(path, u"Name") + " " + Data(path, u"Hnd") + " " +
-             Data(path, u"Key") + "\n";
-    }
-    hive_.CloseKey(active);
     return out;
-  }
-
-  // A value's data without the "type:size:" in front.
-  std::string Data(std::u16string_view path, std::u16string_view name) {
-    std::string described = DescribeValue(hive_, path, name);
-    return described.substr(described.find(':', described.find(':') + 1) + 1);
   }
 
   testing::TempDir dir_;

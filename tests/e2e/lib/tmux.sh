@@ -37,35 +37,27 @@ start() {
 
 screen() { tmux -L "$SOCKET" capture-pane -t "$CURRENT" -p; }
 
-# wait_for TEXT [SECONDS]: until the screen shows TEXT.
-wait_for() {
-  local text=$1 limit=${2:-10} waited=0
-  until screen | grep -qF -- "$text"; do
+# poll SECONDS MESSAGE COMMAND...: until COMMAND succeeds, or fail with MESSAGE.
+poll() {
+  local limit=$1 message=$2 waited=0
+  shift 2
+  until "$@"; do
     sleep 0.1
     waited=$((waited + 1))
-    [ "$waited" -lt $((limit * 10)) ] || fail "the screen never showed '$text'"
+    [ "$waited" -lt $((limit * 10)) ] || fail "$message"
   done
 }
 
-# wait_gone TEXT [SECONDS]: until the screen no longer shows TEXT.
-wait_gone() {
-  local text=$1 limit=${2:-10} waited=0
-  while screen | grep -qF -- "$text"; do
-    sleep 0.1
-    waited=$((waited + 1))
-    [ "$waited" -lt $((limit * 10)) ] || fail "the screen kept showing '$text'"
-  done
-}
+shows() { screen | grep -qF -- "$1"; }
+ended() { grep -q '^exit=' "$WORK/$1.out" 2>/dev/null; }
+
+# wait_for TEXT [SECONDS]: until the screen shows TEXT.
+wait_for() { poll "${2:-10}" "the screen never showed '$1'" shows "$1"; }
 
 # wait_exit NAME [SECONDS]: until the program in NAME has ended; prints its output.
 wait_exit() {
-  local name=$1 limit=${2:-10} waited=0
-  until grep -q '^exit=' "$WORK/$name.out" 2>/dev/null; do
-    sleep 0.1
-    waited=$((waited + 1))
-    [ "$waited" -lt $((limit * 10)) ] || fail "$name did not end"
-  done
-  cat "$WORK/$name.out"
+  poll "${2:-10}" "$1 did not end" ended "$1"
+  cat "$WORK/$1.out"
 }
 
 keys() {
