@@ -17,9 +17,6 @@ class ConfigDialog final : public ui::Dialog, private InstallerView {
   explicit ConfigDialog(ui::Dialog* parent = nullptr);
   ~ConfigDialog() override;
 
-  const PortTable& ports() const { return portTable; }
-  bool installedThisRunFlag() const { return installedThisRun != 0; }
-
  protected:
   const ui::CommandTable& Commands() const override;
   void BindControls() override;

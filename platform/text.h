@@ -17,11 +17,6 @@ std::string ToUtf8(std::u16string_view text);
 // reports whether the input was well-formed.
 std::u16string FromUtf8(std::string_view text, bool* valid = nullptr);
 
-// Shorthand for literals in tests and tools: u"..." is preferred in code.
-inline std::u16string U16(std::string_view utf8) {
-  return FromUtf8(utf8);
-}
-
 // The case folding of the device: simple one-to-one upper-casing of the
 // Latin-1, Latin Extended-A, Greek and Cyrillic letters (a -> A, ä -> Ä,
 // ÿ -> Ÿ, ω -> Ω, я -> Я). Characters without a single upper-case partner

@@ -256,10 +256,4 @@ bool DeviceFiles::WriteWholeFile(std::u16string_view path, std::string_view byte
   return Resolve(path, true, &host, &exists) && WriteHostFileAtomically(host, bytes, &error);
 }
 
-std::string DeviceFiles::HostPathOf(std::u16string_view path) {
-  std::string host;
-  bool exists = false;
-  return Resolve(path, false, &host, &exists) ? host : std::string();
-}
-
 }  // namespace velmora

@@ -33,10 +33,6 @@ class DeviceFiles final : public PlatformFiles {
   // For the device's own tools (not part of the program's interface).
   bool ReadWholeFile(std::u16string_view path, std::string* bytes);
   bool WriteWholeFile(std::u16string_view path, std::string_view bytes);
-  // The host path of an existing device path, or "" when there is none.
-  std::string HostPathOf(std::u16string_view path);
-
-  const std::string& hostRoot() const { return root_; }
 
  private:
   // Resolves a device path to a host path inside the root. With

@@ -28,7 +28,6 @@ class Application {
   // A nestable wait cursor, shown while the depth is above 0.
   void BeginWaitCursor();
   void EndWaitCursor();
-  int waitCursorDepth() const { return waitDepth_; }
 
   // The one application object, or nullptr before it is constructed.
   static Application* Current();

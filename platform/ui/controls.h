@@ -152,7 +152,6 @@ class ListView : public Control {
   int FocusedItem() const;    // -1 when none
   void EnsureVisible(int item);
   int topIndex() const { return topIndex_; }
-  void SetTopIndex(int top) { topIndex_ = top; }
 
   // A person's actions.
   void Tap(int item);

@@ -16,18 +16,15 @@ enum class Notification {
 };
 
 struct NotifyInfo {
-  int item = -1;      // list entry concerned, -1 when none
-  uint32_t key = 0;   // virtual key code of KeyDown
+  int item = -1;     // list entry concerned, -1 when none
+  uint32_t key = 0;  // virtual key code of KeyDown
   uint32_t oldState = 0;
   uint32_t newState = 0;
 };
 
 // Virtual key codes the program looks at.
 inline constexpr uint32_t KeyLeft = 0x25;
-inline constexpr uint32_t KeyUp = 0x26;
 inline constexpr uint32_t KeyRight = 0x27;
-inline constexpr uint32_t KeyDown = 0x28;
-inline constexpr uint32_t KeyReturn = 0x0D;
 
 // Command ids of the OK and cancel commands.
 inline constexpr int IdOk = 1;

@@ -22,7 +22,6 @@ class StringArray {
   void InsertAt(int index, std::u16string_view text) {
     items_.emplace(items_.begin() + index, text);
   }
-  void RemoveAt(int index) { items_.erase(items_.begin() + index); }
   void RemoveAll() { items_.clear(); }
 
  private:
