@@ -1,7 +1,9 @@
 #include "support/registry_key.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -216,7 +218,8 @@ bool RegistryKey::ReadNumberList(std::u16string_view name, std::vector<int32_t>*
   std::string narrow = Narrow(text);
   size_t position = 0;
   while (!narrow.empty()) {
-    out->push_back(static_cast<int32_t>(std::atoi(narrow.c_str() + position)));
+    // strtol, unlike atoi, is defined for numbers too large for its type.
+    out->push_back(static_cast<int32_t>(std::strtol(narrow.c_str() + position, nullptr, 10)));
     size_t comma = narrow.find(',', position);
     if (comma == std::string::npos || comma + 1 == narrow.size()) {
       break;
@@ -244,7 +247,12 @@ bool RegistryKey::ReadFloat(std::u16string_view name, float* out, std::u16string
   if (!ReadString(name, &text, path)) {
     return false;
   }
-  *out = static_cast<float>(std::strtod(Narrow(text).c_str(), nullptr));
+  double number = std::strtod(Narrow(text).c_str(), nullptr);
+  // Beyond the range of a float the narrowing is undefined: give infinity.
+  if (std::fabs(number) > std::numeric_limits<float>::max() && !std::isinf(number)) {
+    number = number > 0 ? HUGE_VAL : -HUGE_VAL;
+  }
+  *out = static_cast<float>(number);
   return true;
 }
 

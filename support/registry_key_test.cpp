@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/platform.h"
 #include "platform/registry/faulty_registry.h"
 #include "platform/registry/hive.h"
@@ -124,6 +126,9 @@ TEST_F(RegistryKeyTest, TextEncodedValuesBothWays) {
   SetString(hive_, u"K", u"F", u"abc");
   EXPECT_TRUE(key.ReadFloat(u"F", &number));
   EXPECT_EQ(number, 0.0f);
+  SetString(hive_, u"K", u"F", u"1e300");
+  EXPECT_TRUE(key.ReadFloat(u"F", &number));
+  EXPECT_TRUE(std::isinf(number));
 }
 
 TEST_F(RegistryKeyTest, AccessorsRetargetToAnotherPath) {
