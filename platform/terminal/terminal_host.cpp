@@ -158,7 +158,11 @@ class TerminalHost::Screen final : public finalcut::FWindow {
     }
   }
 
-  void onResize(finalcut::FResizeEvent*) { Fit(); }
+  // The terminal changed its size: the screen follows it.
+  void adjustSize() override {
+    finalcut::FWindow::adjustSize();
+    Fit();
+  }
 
  private:
   void Fit() {
