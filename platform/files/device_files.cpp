@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <unordered_set>
 
 #include "platform/host_io.h"
 #include "platform/text.h"
@@ -50,11 +51,9 @@ std::vector<HostEntry> DeviceEntries(const std::string& folder) {
   std::sort(entries.begin(), entries.end(),
             [](const HostEntry& a, const HostEntry& b) { return a.hostName < b.hostName; });
   std::vector<HostEntry> unique;
+  std::unordered_set<std::u16string> seen;
   for (HostEntry& entry : entries) {
-    bool shadowed = std::any_of(unique.begin(), unique.end(), [&](const HostEntry& kept) {
-      return EqualsIgnoringCase(kept.deviceName, entry.deviceName);
-    });
-    if (!shadowed) {
+    if (seen.insert(FoldCase(entry.deviceName)).second) {
       unique.push_back(std::move(entry));
     }
   }
@@ -210,8 +209,11 @@ SearchHandle DeviceFiles::FindFirst(std::u16string_view pattern, FindData* data)
   for (const HostEntry& entry : DeviceEntries(host)) {
     struct stat item {};
     std::string itemPath = host + "/" + entry.hostName;
-    if (!MatchesPattern(wildcard, entry.deviceName) || !Inside(itemPath) ||
-        ::stat(itemPath.c_str(), &item) != 0) {
+    if (!MatchesPattern(wildcard, entry.deviceName) || ::lstat(itemPath.c_str(), &item) != 0) {
+      continue;
+    }
+    // The folder is inside the root; only a link can lead out of it.
+    if (S_ISLNK(item.st_mode) && (!Inside(itemPath) || ::stat(itemPath.c_str(), &item) != 0)) {
       continue;
     }
     uint32_t attributes = S_ISDIR(item.st_mode) ? FileAttributeDirectory : FileAttributeArchive;

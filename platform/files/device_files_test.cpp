@@ -106,6 +106,7 @@ TEST_F(DeviceFilesTest, NothingOutsideTheRootCanBeReached) {
   EXPECT_FALSE(files_.RenameFile(u"\\windows\\velmora.dll", u"\\escape\\stolen.dll"));
   EXPECT_FALSE(files_.WriteWholeFile(u"\\escape\\planted", "x"));
   EXPECT_TRUE(List(u"\\escape\\*.*").empty());
+  EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"My Documents/", "Windows/"}));
   EXPECT_EQ(testing::ReadFileText(dir_ / "secret"), "outside");
   EXPECT_EQ(::access((dir_ / "made").c_str(), F_OK), -1);
 }
