@@ -29,6 +29,7 @@ DialogTemplate MainDialog() {
   t.caption = u"VelmoraCfg";
   t.rect = {0, 0, 184, 110};
   t.style = PopupCaption;
+  t.extendedStyle = 0x00040000;  // an application window
   const uint32_t button = Child | Visible | TabStop;
   const uint32_t combo = Child | Visible | TabStop | ui::StyleVScroll | ui::ComboDropDownList;
   t.controls = {

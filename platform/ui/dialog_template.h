@@ -49,6 +49,9 @@ struct DialogTemplate {
   std::u16string caption;
   Rect rect;  // x, y, width, height of the dialog
   uint32_t style = 0;
+  uint32_t extendedStyle = 0;
+  std::u16string font = u"System";
+  int pointSize = 8;
   std::vector<ControlTemplate> controls;  // in template (tab) order
 };
 
