@@ -11,12 +11,7 @@ bool StopDriver() {
   DeviceHandle handle = 0;
   ScopedKey active;
   if (active.Open(HKEY_LOCAL_MACHINE, u"Drivers\\Active") == StatusSuccess) {
-    for (uint32_t i = 0;; ++i) {
-      char16_t name[256];
-      uint32_t capacity = 256;
-      if (Registry().EnumSubkey(active.get(), i, name, &capacity) != StatusSuccess) {
-        break;
-      }
+    for (const std::u16string& name : active.SubkeyNames()) {
       ScopedKey entry;
       if (entry.Open(active.get(), name) != StatusSuccess) {
         continue;

@@ -35,12 +35,7 @@ void ReadDescription(PortRecord& record) {
   if (driver.Read(u"FriendlyName", record.friendlyName, OwnNameLimit)) {
     return;
   }
-  for (uint32_t j = 0;; ++j) {
-    char16_t name[256];
-    uint32_t capacity = 256;
-    if (Registry().EnumSubkey(driver.get(), j, name, &capacity) != StatusSuccess) {
-      return;
-    }
+  for (const std::u16string& name : driver.SubkeyNames()) {
     ScopedKey sub;
     if (sub.Open(driver.get(), name) == StatusSuccess &&
         sub.Read(u"FriendlyName", record.friendlyName, SubkeyNameLimit)) {
@@ -49,7 +44,7 @@ void ReadDescription(PortRecord& record) {
   }
 }
 
-void ScanEntry(HKEY active, const char16_t* entryName, PortTable& table) {
+void ScanEntry(HKEY active, std::u16string_view entryName, PortTable& table) {
   ScopedKey entry;
   if (entry.Open(active, entryName) != StatusSuccess) {
     return;
@@ -81,12 +76,7 @@ void ScanPorts(PortTable& table) {
   if (active.Open(HKEY_LOCAL_MACHINE, u"Drivers\\Active") != StatusSuccess) {
     return;
   }
-  for (uint32_t i = 0;; ++i) {
-    char16_t name[256];
-    uint32_t capacity = 256;
-    if (Registry().EnumSubkey(active.get(), i, name, &capacity) != StatusSuccess) {
-      break;
-    }
+  for (const std::u16string& name : active.SubkeyNames()) {
     ScanEntry(active.get(), name, table);
   }
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/registry/key_handle.h"
 #include "platform/text.h"
 
 namespace velmora::testing {
@@ -35,55 +36,36 @@ void WriteFileText(const std::string& path, const std::string& text) {
   out << text;
 }
 
-namespace {
-
-HKEY Create(PlatformRegistry& registry, std::u16string_view path) {
-  HKEY key = 0;
-  Status status = registry.CreateKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key);
-  EXPECT_EQ(status, StatusSuccess) << ToUtf8(path);
-  return key;
-}
-
-}  // namespace
-
 void SetBytes(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
               uint32_t type, const std::vector<uint8_t>& data) {
-  HKEY key = Create(registry, path);
-  EXPECT_EQ(registry.SetValue(key, name, type, data.data(), static_cast<uint32_t>(data.size())),
-            StatusSuccess);
-  registry.CloseKey(key);
+  KeyHandle key(registry);
+  ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, path), StatusSuccess) << ToUtf8(path);
+  EXPECT_EQ(
+      registry.SetValue(key.get(), name, type, data.data(), static_cast<uint32_t>(data.size())),
+      StatusSuccess);
 }
 
 void SetString(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
                std::u16string_view value) {
-  std::vector<uint8_t> data;
-  for (char16_t c : value) {
-    data.push_back(static_cast<uint8_t>(c & 0xFF));
-    data.push_back(static_cast<uint8_t>(c >> 8));
-  }
-  data.push_back(0);
-  data.push_back(0);
-  SetBytes(registry, path, name, RegString, data);
+  KeyHandle key(registry);
+  ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, path), StatusSuccess) << ToUtf8(path);
+  EXPECT_EQ(key.WriteString(name, value), StatusSuccess);
 }
 
 void SetNumber(PlatformRegistry& registry, std::u16string_view path, std::u16string_view name,
                uint32_t value) {
-  SetBytes(registry, path, name, RegNumber,
-           {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
-            static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)});
+  KeyHandle key(registry);
+  ASSERT_EQ(key.Create(HKEY_LOCAL_MACHINE, path), StatusSuccess) << ToUtf8(path);
+  EXPECT_EQ(key.WriteNumber(name, value), StatusSuccess);
 }
 
 void MakeKey(PlatformRegistry& registry, std::u16string_view path) {
-  registry.CloseKey(Create(registry, path));
+  KeyHandle key(registry);
+  EXPECT_EQ(key.Create(HKEY_LOCAL_MACHINE, path), StatusSuccess) << ToUtf8(path);
 }
 
 bool KeyExists(PlatformRegistry& registry, std::u16string_view path) {
-  HKEY key = 0;
-  if (registry.OpenKey(HKEY_LOCAL_MACHINE, path, KeyAllAccess, &key) != StatusSuccess) {
-    return false;
-  }
-  registry.CloseKey(key);
-  return true;
+  return KeyHandle(registry).Open(HKEY_LOCAL_MACHINE, path) == StatusSuccess;
 }
 
 std::string DescribeValue(PlatformRegistry& registry, std::u16string_view path,

@@ -87,10 +87,8 @@ void RenderList(const ui::ListView& list, const CellRect& cells, bool focused,
     bool selected = list.GetItemState(item, ui::StateSelected) != 0;
     Style style = selected ? (focused ? Style::SelectedFocused : Style::Selected) : Style::Field;
     canvas.Fill(CellRect{cells.col, row, cells.width, 1}, style);
-    for (size_t c = 0; c < list.columns().size() || c == 0; ++c) {
-      if (c < list.columns().size()) {
-        put(row, static_cast<int>(c), list.GetItemText(item, static_cast<int>(c)), style);
-      }
+    for (size_t c = 0; c < list.columns().size(); ++c) {
+      put(row, static_cast<int>(c), list.GetItemText(item, static_cast<int>(c)), style);
     }
   }
   // Marks for more entries or columns than fit.
