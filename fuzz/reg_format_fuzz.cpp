@@ -5,18 +5,19 @@
 #include <string>
 
 #include "platform/registry/key_tree.h"
-#include "platform/registry/reg_format.h"
+#include "platform/registry/reg_reader.h"
+#include "platform/registry/reg_writer.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  velmora::KeyNode root(u"");
+  velmora::KeyNode root;
   std::string error;
-  if (!velmora::ParseRegText(bytes, root, &error)) {
+  if (!velmora::ReadRegText(bytes, root, &error)) {
     return 0;
   }
   std::string text = velmora::FormatRegText(root);
-  velmora::KeyNode again(u"");
-  if (!velmora::ParseRegText(text, again, &error) || !again.SameContent(root) ||
+  velmora::KeyNode again;
+  if (!velmora::ReadRegText(text, again, &error) || !again.SameContent(root) ||
       velmora::FormatRegText(again) != text) {
     std::abort();
   }

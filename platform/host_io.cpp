@@ -1,11 +1,14 @@
 #include "platform/host_io.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 namespace velmora {
@@ -73,9 +76,81 @@ bool ReadHostFile(const std::string& path, std::string* bytes, std::string* erro
   return true;
 }
 
+bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes,
+                     std::string* error, bool* missing) {
+  if (missing != nullptr) {
+    *missing = false;
+  }
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (missing != nullptr) {
+      *missing = errno == ENOENT;
+    }
+    *error = Describe("cannot open", path);
+    return false;
+  }
+  struct stat info {};
+  bool ok = false;
+  if (::fstat(fd, &info) != 0) {
+    *error = Describe("cannot examine", path);
+  } else if (!S_ISREG(info.st_mode)) {
+    *error = "'" + path + "' is not a regular file";
+  } else if (static_cast<uint64_t>(info.st_size) > maxSize) {
+    *error = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
+  } else {
+    ok = true;
+  }
+  ::close(fd);
+  if (!ok) {
+    return false;
+  }
+  // Read by name again with the size bound in force: the file may grow.
+  if (!ReadHostFile(path, bytes, error)) {
+    return false;
+  }
+  if (bytes->size() > maxSize) {
+    bytes->clear();
+    *error = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
+    return false;
+  }
+  return true;
+}
+
+void RemoveStaleTemporaries(const std::string& path) {
+  std::string folder = FolderOf(path);
+  std::string prefix = path.substr(path.rfind('/') + 1) + ".tmp.";
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  while (dirent* entry = ::readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name.substr(0, prefix.size()) != prefix) {
+      continue;
+    }
+    std::string_view digits = name.substr(prefix.size());
+    if (digits.empty() || digits.size() > 9 ||
+        digits.find_first_not_of("0123456789") != std::string_view::npos) {
+      continue;
+    }
+    pid_t writer = static_cast<pid_t>(std::strtol(std::string(digits).c_str(), nullptr, 10));
+    if (writer == ::getpid() || (::kill(writer, 0) != 0 && errno == ESRCH)) {
+      ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
+bool IsReadOnlyFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && (info.st_mode & 0222) == 0;
+}
+
 bool WriteHostFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
                              const WriteFault& fault) {
   auto stage = [&](std::string_view name) { return !fault || fault(name); };
+  RemoveStaleTemporaries(path);
   std::string temp = path + ".tmp." + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {

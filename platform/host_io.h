@@ -15,16 +15,31 @@ namespace velmora {
 bool ReadHostFile(const std::string& path, std::string* bytes, std::string* error,
                   bool* missing = nullptr);
 
+// Reads a whole regular file of at most maxSize bytes. Anything else - a
+// FIFO, a device such as /dev/zero, a folder, a larger file - is refused
+// at once with a clear *error, without blocking or reading it.
+bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes,
+                     std::string* error, bool* missing = nullptr);
+
 // Called at each stage of an atomic write ("write", "sync", "rename");
 // returning false makes that stage fail. Tests use it to cut a save short.
 using WriteFault = std::function<bool(std::string_view stage)>;
 
 // Replaces path with bytes so that a crash leaves either the old or the new
-// content: write a temporary file beside it, flush it, rename it over path,
-// flush the folder. On failure the temporary file is removed, path is
-// untouched and *error says what failed.
+// content: write a temporary file "<path>.tmp.<pid>" beside it, flush it,
+// rename it over path, flush the folder. On failure the temporary file is
+// removed, path is untouched and *error says what failed. Temporary files
+// of path that writers killed half-way left behind are removed first.
 bool WriteHostFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
                              const WriteFault& fault = nullptr);
+
+// Removes the temporary files "<path>.tmp.<pid>" whose writer process is
+// gone (killed during a write); those of running processes stay.
+void RemoveStaleTemporaries(const std::string& path);
+
+// Whether path exists and nobody may write it (no write permission bits):
+// a file the user made read-only, which the stand-ins never replace.
+bool IsReadOnlyFile(const std::string& path);
 
 // Identity of a file's current content, to notice that another process
 // replaced it (an atomic write always gives a new inode).

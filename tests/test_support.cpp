@@ -154,4 +154,16 @@ std::string ValueNames(PlatformRegistry& registry, std::u16string_view path) {
   return out;
 }
 
+std::string SubkeyNames(PlatformRegistry& registry, std::u16string_view path) {
+  KeyHandle key(registry);
+  if (key.Open(HKEY_LOCAL_MACHINE, path) != StatusSuccess) {
+    return "(no key)";
+  }
+  std::string out;
+  for (const std::u16string& name : key.SubkeyNames()) {
+    out += (out.empty() ? "" : ",") + ToUtf8(name);
+  }
+  return out;
+}
+
 }  // namespace velmora::testing

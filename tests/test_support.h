@@ -54,4 +54,7 @@ std::vector<std::string> ActiveEntries(PlatformRegistry& registry);
 // Names of the values of a key, in enumeration order, joined by ",".
 std::string ValueNames(PlatformRegistry& registry, std::u16string_view path);
 
+// Names of the subkeys of a key, in enumeration order, joined by ",".
+std::string SubkeyNames(PlatformRegistry& registry, std::u16string_view path);
+
 }  // namespace velmora::testing

@@ -79,7 +79,13 @@ bool Device::CreateSample(const std::string& folder, std::string* error) {
   if (!WriteSampleDevice(device.registry(), device.files(), error)) {
     return false;
   }
-  device.devices().Boot();
+  // The sample's registry in registry.reg itself, readable as a whole.
+  if (!device.devices().Boot() || !device.registry().Compact(error)) {
+    if (error->empty()) {
+      *error = device.devices().log().back();
+    }
+    return false;
+  }
   return true;
 }
 

@@ -22,19 +22,19 @@ std::u16string Decimal(uint32_t value) {
 
 }  // namespace
 
-SimulatedDeviceManager::SimulatedDeviceManager(PlatformRegistry& registry, PlatformFiles& files,
+SimulatedDeviceManager::SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files,
                                                std::string counterFile)
     : registry_(registry), files_(files), counterFile_(std::move(counterFile)) {}
 
-SimulatedDeviceManager::Counters SimulatedDeviceManager::Take() {
+bool SimulatedDeviceManager::Take(Counters* taken, std::string* why) {
   if (counterFile_.empty()) {
-    Counters taken = memory_;
+    *taken = memory_;
     ++memory_.nextHandle;
     ++memory_.nextEntry;
-    return taken;
+    return true;
   }
   FileLock lock(counterFile_ + ".lock", FileLock::Mode::Exclusive);
-  Counters taken;
+  *taken = Counters{};
   std::string text;
   std::string error;
   if (ReadHostFile(counterFile_, &text, &error)) {
@@ -44,16 +44,19 @@ SimulatedDeviceManager::Counters SimulatedDeviceManager::Take() {
       uint32_t value = 0;
       in >> value;
       if (word == "next-handle") {
-        taken.nextHandle = std::max(value, 1u);
+        taken->nextHandle = std::max(value, 1u);
       } else if (word == "next-entry") {
-        taken.nextEntry = std::max(value, 1u);
+        taken->nextEntry = std::max(value, 1u);
       }
     }
   }
-  std::string next = "next-handle " + std::to_string(taken.nextHandle + 1) + "\nnext-entry " +
-                     std::to_string(taken.nextEntry + 1) + "\n";
-  WriteHostFileAtomically(counterFile_, next, &error);
-  return taken;
+  std::string next = "next-handle " + std::to_string(taken->nextHandle + 1) + "\nnext-entry " +
+                     std::to_string(taken->nextEntry + 1) + "\n";
+  if (!WriteHostFileAtomically(counterFile_, next, &error)) {
+    *why = "cannot keep the counters: " + error;
+    return false;
+  }
+  return true;
 }
 
 bool SimulatedDeviceManager::NameInUse(std::u16string_view name) {
@@ -72,121 +75,185 @@ bool SimulatedDeviceManager::NameInUse(std::u16string_view name) {
   return false;
 }
 
-DeviceHandle SimulatedDeviceManager::ActivateDriver(std::u16string_view keyPath, uint32_t) {
-  auto fail = [&](const std::string& why) {
-    log_.push_back("activate " + ToUtf8(keyPath) + " failed: " + why);
-    return DeviceHandle{0};
-  };
+std::string SimulatedDeviceManager::StoreFailure() const {
+  const std::string& why = registry_.lastError();
+  return "the registry cannot be changed" + (why.empty() ? std::string() : ": " + why);
+}
+
+Status SimulatedDeviceManager::Activate(std::u16string_view keyPath, DeviceHandle* handle,
+                                        std::string* why) {
+  // Any failure status will do below: the change is undone and *why tells.
+  constexpr Status Refused = StatusFileNotFound;
   if (keyPath.empty()) {
-    return fail("no key");
+    *why = "no key";
+    return Refused;
   }
   KeyHandle driver(registry_);
   if (driver.Open(HKEY_LOCAL_MACHINE, keyPath) != StatusSuccess) {
-    return fail("no such key");
+    *why = "no such key";
+    return Refused;
   }
   std::u16string dll;
   if (!driver.ReadString(u"Dll", &dll) || dll.empty()) {
-    return fail("no Dll");
+    *why = "no Dll";
+    return Refused;
   }
   std::u16string dllPath = dll.front() == u'\\' ? dll : u"\\windows\\" + dll;
   uint32_t attributes = files_.FileAttributes(dllPath);
   if (attributes == InvalidFileAttributes || (attributes & FileAttributeDirectory) != 0) {
-    return fail(ToUtf8(dllPath) + " is missing");
+    *why = ToUtf8(dllPath) + " is missing";
+    return Refused;
   }
   std::u16string prefix;
   if (!driver.ReadString(u"Prefix", &prefix) || prefix.size() != 3) {
-    return fail("no three-letter Prefix");
+    *why = "no three-letter Prefix";
+    return Refused;
   }
   uint32_t index = 0;
   std::u16string name;
   if (driver.ReadNumber(u"Index", &index)) {
     name = prefix + Decimal(index) + u":";
     if (NameInUse(name)) {
-      return fail(ToUtf8(name) + " is in use");
+      *why = ToUtf8(name) + " is in use";
+      return Refused;
     }
   } else {
     for (index = 1; index <= 9 && NameInUse(prefix + Decimal(index) + u":"); ++index) {
     }
     if (index > 9) {
-      return fail("no free index for " + ToUtf8(prefix));
+      *why = "no free index for " + ToUtf8(prefix);
+      return Refused;
     }
     name = prefix + Decimal(index) + u":";
   }
-  Counters counters = Take();
+  Counters counters;
+  if (!Take(&counters, why)) {
+    return StatusRegistryIoFailed;
+  }
   char entryName[16];
   std::snprintf(entryName, sizeof entryName, "%02u", counters.nextEntry);
   KeyHandle entry(registry_);
   std::u16string entryPath = std::u16string(ActiveKey) + u"\\" + FromUtf8(entryName);
-  if (entry.Create(HKEY_LOCAL_MACHINE, entryPath) != StatusSuccess ||
-      entry.WriteString(u"Name", name) != StatusSuccess ||
-      entry.WriteNumber(u"Hnd", counters.nextHandle) != StatusSuccess ||
-      entry.WriteString(u"Key", keyPath) != StatusSuccess) {
-    return fail("cannot write the active entry");
+  Status status = entry.Create(HKEY_LOCAL_MACHINE, entryPath);
+  if (status == StatusSuccess) {
+    status = entry.WriteString(u"Name", name);
   }
-  log_.push_back("activate " + ToUtf8(keyPath) + " -> " + std::to_string(counters.nextHandle) +
-                 " " + ToUtf8(name));
-  return counters.nextHandle;
+  if (status == StatusSuccess) {
+    status = entry.WriteNumber(u"Hnd", counters.nextHandle);
+  }
+  if (status == StatusSuccess) {
+    status = entry.WriteString(u"Key", keyPath);
+  }
+  if (status != StatusSuccess) {
+    *why = "cannot write the active entry";
+    return status;
+  }
+  *handle = counters.nextHandle;
+  *why = ToUtf8(name);
+  return StatusSuccess;
+}
+
+DeviceHandle SimulatedDeviceManager::ActivateDriver(std::u16string_view keyPath, uint32_t) {
+  DeviceHandle handle = 0;
+  std::string why;
+  Status status = registry_.Atomically([&] { return Activate(keyPath, &handle, &why); });
+  if (status != StatusSuccess) {
+    if (status == StatusRegistryIoFailed || status == StatusRegistryCorrupt) {
+      why = why.empty() ? StoreFailure() : why;
+    }
+    log_.push_back("activate " + ToUtf8(keyPath) + " failed: " + why);
+    return 0;
+  }
+  log_.push_back("activate " + ToUtf8(keyPath) + " -> " + std::to_string(handle) + " " + why);
+  return handle;
 }
 
 int SimulatedDeviceManager::DeactivateDriver(DeviceHandle handle) {
-  KeyHandle active(registry_);
-  if (active.Open(HKEY_LOCAL_MACHINE, ActiveKey) == StatusSuccess && handle != 0) {
+  bool found = false;
+  Status status = registry_.Atomically([&] {
+    KeyHandle active(registry_);
+    if (handle == 0 || active.Open(HKEY_LOCAL_MACHINE, ActiveKey) != StatusSuccess) {
+      return StatusFileNotFound;
+    }
     for (const std::u16string& entry : active.SubkeyNames()) {
       uint32_t running = 0;
       KeyHandle device(registry_);
       bool match = device.Open(active.get(), entry) == StatusSuccess &&
                    device.ReadNumber(u"Hnd", &running) && running == handle;
       device.Close();
-      if (match && registry_.DeleteKey(active.get(), entry) == StatusSuccess) {
-        log_.push_back("deactivate " + std::to_string(handle));
-        return 1;
+      if (match) {
+        found = true;
+        return registry_.DeleteKey(active.get(), entry);
       }
     }
+    return StatusFileNotFound;
+  });
+  if (status == StatusSuccess) {
+    log_.push_back("deactivate " + std::to_string(handle));
+    return 1;
   }
-  log_.push_back("deactivate " + std::to_string(handle) + " failed");
+  std::string why = found || status == StatusRegistryIoFailed || status == StatusRegistryCorrupt
+                        ? StoreFailure()
+                        : "no running device has the handle " + std::to_string(handle);
+  log_.push_back("deactivate " + std::to_string(handle) + " failed: " + why);
   return 0;
 }
 
-void SimulatedDeviceManager::Boot() {
-  {
-    KeyHandle active(registry_);
-    active.Create(HKEY_LOCAL_MACHINE, ActiveKey);
-    for (const std::u16string& entry : active.SubkeyNames()) {
-      registry_.DeleteKey(active.get(), entry);
+bool SimulatedDeviceManager::Boot() {
+  Status status = registry_.Atomically([&] {
+    {
+      KeyHandle active(registry_);
+      Status created = active.Create(HKEY_LOCAL_MACHINE, ActiveKey);
+      if (created != StatusSuccess) {
+        return created;
+      }
+      for (const std::u16string& entry : active.SubkeyNames()) {
+        Status removed = registry_.DeleteKey(active.get(), entry);
+        if (removed != StatusSuccess) {
+          return removed;
+        }
+      }
     }
-  }
-  struct Candidate {
-    std::u16string name;
-    bool ordered;
-    uint32_t order;
-  };
-  std::vector<Candidate> candidates;
-  KeyHandle builtIn(registry_);
-  if (builtIn.Open(HKEY_LOCAL_MACHINE, BuiltInKey) != StatusSuccess) {
-    return;
-  }
-  for (const std::u16string& name : builtIn.SubkeyNames()) {
-    KeyHandle driver(registry_);
-    std::u16string dll;
-    uint32_t order = 0;
-    if (driver.Open(builtIn.get(), name) == StatusSuccess && driver.ReadString(u"Dll", &dll)) {
-      bool ordered = driver.ReadNumber(u"Order", &order);
-      candidates.push_back(Candidate{name, ordered, order});
+    struct Candidate {
+      std::u16string name;
+      bool ordered;
+      uint32_t order;
+    };
+    std::vector<Candidate> candidates;
+    KeyHandle builtIn(registry_);
+    if (builtIn.Open(HKEY_LOCAL_MACHINE, BuiltInKey) != StatusSuccess) {
+      return StatusSuccess;
     }
+    for (const std::u16string& name : builtIn.SubkeyNames()) {
+      KeyHandle driver(registry_);
+      std::u16string dll;
+      uint32_t order = 0;
+      if (driver.Open(builtIn.get(), name) == StatusSuccess && driver.ReadString(u"Dll", &dll)) {
+        bool ordered = driver.ReadNumber(u"Order", &order);
+        candidates.push_back(Candidate{name, ordered, order});
+      }
+    }
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) {
+                       if (a.ordered != b.ordered) {
+                         return a.ordered;
+                       }
+                       if (a.ordered && a.order != b.order) {
+                         return a.order < b.order;
+                       }
+                       return CompareIgnoringCase(a.name, b.name) < 0;
+                     });
+    for (const Candidate& candidate : candidates) {
+      // A driver that fails to load is part of a boot, not a failure of it.
+      ActivateDriver(std::u16string(BuiltInKey) + u"\\" + candidate.name, 0);
+    }
+    return StatusSuccess;
+  });
+  if (status != StatusSuccess) {
+    log_.push_back("boot failed: " + StoreFailure());
+    return false;
   }
-  std::stable_sort(candidates.begin(), candidates.end(),
-                   [](const Candidate& a, const Candidate& b) {
-                     if (a.ordered != b.ordered) {
-                       return a.ordered;
-                     }
-                     if (a.ordered && a.order != b.order) {
-                       return a.order < b.order;
-                     }
-                     return CompareIgnoringCase(a.name, b.name) < 0;
-                   });
-  for (const Candidate& candidate : candidates) {
-    ActivateDriver(std::u16string(BuiltInKey) + u"\\" + candidate.name, 0);
-  }
+  return true;
 }
 
 }  // namespace velmora

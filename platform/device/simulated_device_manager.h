@@ -5,6 +5,13 @@
 // Handles and entry numbers come from counters that never go back, not
 // even at boot, so an old handle can never stop another device. The
 // counters live in a file of the device folder (or in memory for tests).
+//
+// An activation, a deactivation and a boot are each one atomic change of
+// the registry, made under its exclusive lock: the check that a name is
+// free and the entry that takes it cannot be split by another process, and
+// a crash or a full disk leaves the state before or after, never an entry
+// without its "Hnd" or "Key". The counters are taken first, so a failed
+// change at most skips a number and never hands one out twice.
 #pragma once
 
 #include <string>
@@ -12,13 +19,13 @@
 
 #include "platform/device_manager.h"
 #include "platform/files.h"
-#include "platform/registry.h"
+#include "platform/registry/atomic_registry.h"
 
 namespace velmora {
 
 class SimulatedDeviceManager final : public DeviceManager {
  public:
-  SimulatedDeviceManager(PlatformRegistry& registry, PlatformFiles& files,
+  SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files,
                          std::string counterFile = "");
 
   // Reads "Prefix" (three characters), "Index" (without one, the first
@@ -32,11 +39,13 @@ class SimulatedDeviceManager final : public DeviceManager {
   // Clears "Drivers\Active", then activates every key below
   // "Drivers\BuiltIn" that has a "Dll": lowest "Order" first, keys without
   // one after all others, ties by key name. A driver whose port name is
-  // taken already fails to load, as on the handheld.
-  void Boot();
+  // taken already fails to load, as on the handheld. False when the
+  // registry could not be changed (nothing changed then).
+  bool Boot();
 
   // What happened, one line per call: "activate <key> -> <handle> <name>",
-  // "activate <key> failed: <why>", "deactivate <handle>" (+ " failed").
+  // "activate <key> failed: <why>", "deactivate <handle>",
+  // "deactivate <handle> failed: <why>", "boot failed: <why>".
   const std::vector<std::string>& log() const { return log_; }
 
  private:
@@ -44,11 +53,15 @@ class SimulatedDeviceManager final : public DeviceManager {
     uint32_t nextHandle = 1001;
     uint32_t nextEntry = 1;
   };
-  // Takes the next handle and entry number, keeping them in the file.
-  Counters Take();
+  // Takes the next handle and entry number, keeping them in the file;
+  // false when they cannot be kept.
+  bool Take(Counters* taken, std::string* why);
   bool NameInUse(std::u16string_view name);
+  // The activation itself, inside a change of the registry.
+  Status Activate(std::u16string_view keyPath, DeviceHandle* handle, std::string* why);
+  std::string StoreFailure() const;
 
-  PlatformRegistry& registry_;
+  AtomicRegistry& registry_;
   PlatformFiles& files_;
   std::string counterFile_;
   Counters memory_;

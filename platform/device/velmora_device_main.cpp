@@ -7,6 +7,7 @@
 #include "platform/device/device.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
+#include "platform/registry/registry_limits.h"
 #include "platform/text.h"
 #include "platform/version_resources.h"
 
@@ -150,7 +151,9 @@ int Run(std::vector<std::string> args) {
     return true;
   };
   if (command == "boot" && wantArgs(0, "boot")) {
-    device->devices().Boot();
+    if (!device->devices().Boot()) {
+      return Fail(device->devices().log().back());
+    }
     return Active(*device);
   }
   if (command == "active" && wantArgs(0, "active")) {
@@ -170,9 +173,10 @@ int Run(std::vector<std::string> args) {
     if (end == args[1].c_str() || *end != 0) {
       return Fail("not a handle: " + args[1]);
     }
-    return device->devices().DeactivateDriver(static_cast<DeviceHandle>(handle)) != 0
-               ? 0
-               : Fail("no running device has the handle " + args[1]);
+    if (device->devices().DeactivateDriver(static_cast<DeviceHandle>(handle)) == 0) {
+      return Fail(device->devices().log().back());
+    }
+    return 0;
   }
   if (command == "version" && wantArgs(1, "version PATH")) {
     return Version(*device, args[1]);
@@ -197,7 +201,7 @@ int Run(std::vector<std::string> args) {
   }
   if (command == "reg" && args.size() == 3 && args[1] == "import") {
     std::string text;
-    if (!ReadHostFile(args[2], &text, &error)) {
+    if (!ReadRegularFile(args[2], MaxRegFileSize, &text, &error)) {
       return Fail(error);
     }
     return device->registry().ImportText(text, &error) ? 0 : Fail(args[2] + ": " + error);

@@ -78,17 +78,16 @@ Status FaultyRegistry::EnumSubkey(HKEY key, uint32_t index, char16_t* name, uint
   return inner_.EnumSubkey(key, index, name, capacity);
 }
 
-Status FaultyRegistry::EnumValue(HKEY key, uint32_t index, char16_t* name,
-                                 uint32_t* nameCapacity, uint32_t* type, uint8_t* data,
-                                 uint32_t* dataSize) {
+Status FaultyRegistry::EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_t* nameCapacity,
+                                 uint32_t* type, uint8_t* data, uint32_t* dataSize) {
   if (Status status = Check("EnumValue", PathOf(key))) {
     return status;
   }
   return inner_.EnumValue(key, index, name, nameCapacity, type, data, dataSize);
 }
 
-Status FaultyRegistry::QueryValue(HKEY key, std::u16string_view name, uint32_t* type,
-                                  uint8_t* data, uint32_t* size) {
+Status FaultyRegistry::QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint8_t* data,
+                                  uint32_t* size) {
   if (Status status = Check("QueryValue", PathOf(key) + u":" + std::u16string(name))) {
     return status;
   }

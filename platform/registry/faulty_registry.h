@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
+#include "platform/registry/atomic_registry.h"
 
 namespace velmora {
 
-class FaultyRegistry final : public PlatformRegistry {
+class FaultyRegistry final : public AtomicRegistry {
  public:
-  explicit FaultyRegistry(PlatformRegistry& inner) : inner_(inner) {}
+  explicit FaultyRegistry(AtomicRegistry& inner) : inner_(inner) {}
 
   // Makes calls of operation ("OpenKey", "SetValue", ...) on subject fail
   // with status, without reaching the inner registry. The subject is the
@@ -30,14 +30,19 @@ class FaultyRegistry final : public PlatformRegistry {
   Status CreateKey(HKEY parent, std::u16string_view path, uint32_t access, HKEY* result) override;
   Status CloseKey(HKEY key) override;
   Status EnumSubkey(HKEY key, uint32_t index, char16_t* name, uint32_t* capacity) override;
-  Status EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_t* nameCapacity,
-                   uint32_t* type, uint8_t* data, uint32_t* dataSize) override;
+  Status EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_t* nameCapacity, uint32_t* type,
+                   uint8_t* data, uint32_t* dataSize) override;
   Status QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint8_t* data,
                     uint32_t* size) override;
   Status SetValue(HKEY key, std::u16string_view name, uint32_t type, const uint8_t* data,
                   uint32_t size) override;
   Status DeleteValue(HKEY key, std::u16string_view name) override;
   Status DeleteKey(HKEY parent, std::u16string_view path) override;
+  // Passed on and not recorded: it is not a call of the program's.
+  Status Atomically(const std::function<Status()>& change) override {
+    return inner_.Atomically(change);
+  }
+  const std::string& lastError() const override { return inner_.lastError(); }
 
  private:
   std::u16string PathOf(HKEY key) const;
@@ -45,7 +50,7 @@ class FaultyRegistry final : public PlatformRegistry {
   // Records the call; returns the injected failure or StatusSuccess.
   Status Check(const std::string& operation, const std::u16string& subject);
 
-  PlatformRegistry& inner_;
+  AtomicRegistry& inner_;
   std::map<HKEY, std::u16string> paths_;
   std::vector<std::string> calls_;
   struct Fault {

@@ -1,29 +1,17 @@
 #include "platform/registry/hive.h"
 
 #include <algorithm>
-#include <cstring>
 
-#include "platform/registry/reg_format.h"
+#include "platform/registry/reg_reader.h"
+#include "platform/registry/reg_writer.h"
+#include "platform/registry/registry_limits.h"
 
 namespace velmora {
 
 namespace {
 
-constexpr size_t MaxNameLength = 255;
-
-bool ValidName(std::u16string_view name) {
-  if (name.size() > MaxNameLength) {
-    return false;
-  }
-  return std::none_of(name.begin(), name.end(), [](char16_t c) { return c < 0x20; });
-}
-
-bool ValidKeyName(std::u16string_view name) {
-  return !name.empty() && ValidName(name);
-}
-
 // Copies name with its terminator into buffer when it fits.
-Status CopyName(const std::u16string& name, char16_t* buffer, uint32_t* capacity) {
+Status CopyName(std::u16string_view name, char16_t* buffer, uint32_t* capacity) {
   if (buffer == nullptr || capacity == nullptr) {
     return StatusInvalidParameter;
   }
@@ -36,145 +24,196 @@ Status CopyName(const std::u16string& name, char16_t* buffer, uint32_t* capacity
   return StatusSuccess;
 }
 
+// Holds the store's lock for a scope.
+class StoreLock {
+ public:
+  StoreLock(HiveStore& store, bool exclusive)
+      : store_(store), held_(exclusive ? store.LockExclusive() : store.LockShared()) {}
+  ~StoreLock() {
+    if (held_) {
+      store_.Unlock();
+    }
+  }
+  StoreLock(const StoreLock&) = delete;
+  StoreLock& operator=(const StoreLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  HiveStore& store_;
+  bool held_;
+};
+
 }  // namespace
 
-Hive::Hive() : root_(std::make_shared<KeyNode>(u"")) {}
+Hive::Hive() : root_(std::make_unique<KeyNode>()) {}
 
 Hive::~Hive() = default;
 
 std::unique_ptr<Hive> Hive::Open(const std::string& filePath, std::string* error) {
   auto hive = std::make_unique<Hive>();
-  hive->filePath_ = filePath;
-  FileLock lock(filePath + ".lock", FileLock::Mode::Shared);
-  std::unique_ptr<KeyNode> tree;
-  if (!hive->Load(&tree)) {
-    *error = hive->lastError_;
+  hive->store_ = std::make_unique<HiveStore>(filePath);
+  StoreLock lock(*hive->store_, false);
+  if (!hive->store_->Load(*hive->root_, error)) {
     return nullptr;
   }
-  hive->Adopt(std::move(tree));
   return hive;
 }
 
-bool Hive::Load(std::unique_ptr<KeyNode>* tree) {
-  FileStamp stamp = StampOf(filePath_);
-  *tree = std::make_unique<KeyNode>(u"");
-  if (stamp.exists) {
-    std::string bytes;
-    std::string error;
-    if (!ReadHostFile(filePath_, &bytes, &error)) {
-      lastError_ = error;
-      return false;
-    }
-    if (!ParseRegText(bytes, **tree, &error)) {
-      lastError_ = filePath_ + ": " + error;
-      return false;
-    }
-  }
-  stamp_ = stamp;
-  return true;
-}
-
-void Hive::Adopt(std::unique_ptr<KeyNode> tree) {
-  // Open handles follow their keys by path into the new tree; a key that is
-  // gone leaves its handle failing as deleted.
-  std::shared_ptr<KeyNode> fresh(std::move(tree));
-  for (auto& [handle, node] : handles_) {
-    if (!node || node->deleted()) {
-      node = nullptr;
-      continue;
-    }
-    std::shared_ptr<KeyNode> target = fresh;
-    const std::u16string path = node->Path();
-    for (std::u16string_view part : SplitKeyPath(path)) {
-      target = target ? target->SharedSubkey(part) : nullptr;
-    }
-    node = target;
-  }
-  root_ = fresh;
-  corrupt_ = false;
-}
-
-bool Hive::Refresh() {
-  if (filePath_.empty()) {
-    return true;
-  }
-  if (!corrupt_ && StampOf(filePath_) == stamp_) {
-    return true;
-  }
-  std::unique_ptr<KeyNode> tree;
-  if (!Load(&tree)) {
+bool Hive::Reload() {
+  auto fresh = std::make_unique<KeyNode>();
+  std::string error;
+  if (!store_->Load(*fresh, &error)) {
+    lastError_ = error;
     corrupt_ = true;
     return false;
   }
-  Adopt(std::move(tree));
+  // Open handles follow their keys by path into the new tree; a key that
+  // is gone leaves its handle failing as deleted.
+  for (auto& [handle, node] : handles_) {
+    if (node == nullptr || node->deleted()) {
+      node = nullptr;
+      continue;
+    }
+    KeyNode* target = fresh.get();
+    const std::u16string path = node->Path();
+    for (std::u16string_view part : SplitKeyPath(path)) {
+      target = target != nullptr ? target->FindSubkey(part) : nullptr;
+    }
+    node = target;
+  }
+  root_ = std::move(fresh);
+  corrupt_ = false;
   return true;
 }
 
-Status Hive::Change(const std::function<Status()>& change) {
-  if (filePath_.empty()) {
-    return change();
+bool Hive::CatchUp() {
+  TreeChange replay(TreeChange::Options{});
+  std::string error;
+  HiveStore::CatchUp result = store_->CatchUpWith(*root_, replay, &error);
+  DropRemoved(replay);
+  if (result == HiveStore::CatchUp::NeedsReload) {
+    return Reload();
   }
-  FileLock lock(filePath_ + ".lock", FileLock::Mode::Exclusive);
+  if (result == HiveStore::CatchUp::Failed) {
+    lastError_ = error;
+    corrupt_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool Hive::Refresh() {
+  if (!store_ || open_ != nullptr) {
+    return true;  // memory only, or inside a change that caught up already
+  }
+  if (!corrupt_ && !store_->MayHaveChanged()) {
+    return true;
+  }
+  StoreLock lock(*store_, false);
+  return corrupt_ ? Reload() : CatchUp();
+}
+
+void Hive::DropRemoved(TreeChange& change) {
+  std::vector<std::unique_ptr<KeyNode>> removed = change.TakeRemoved();
+  if (removed.empty()) {
+    return;
+  }
+  for (auto& [handle, node] : handles_) {
+    if (node != nullptr && node->deleted()) {
+      node = nullptr;
+    }
+  }
+}
+
+Status Hive::Change(const std::function<Status(TreeChange&)>& change) {
+  if (open_ != nullptr) {
+    TreeChange::Mark mark = open_->MarkHere();
+    Status status = change(*open_);
+    if (status != StatusSuccess) {
+      open_->Undo(mark);
+    }
+    return status;
+  }
+  if (!store_) {
+    TreeChange memory(TreeChange::Options{.undoable = true});
+    open_ = &memory;
+    Status status = change(memory);
+    open_ = nullptr;
+    if (status != StatusSuccess) {
+      memory.UndoAll();
+    }
+    memory.Commit();
+    DropRemoved(memory);
+    return status;
+  }
+  StoreLock lock(*store_, true);
   if (!lock.held()) {
-    lastError_ = "cannot lock " + filePath_ + ".lock";
+    lastError_ = "cannot lock " + store_->snapshotPath() + ".lock";
     return StatusRegistryIoFailed;
   }
+  // A writer always looks at the files (a few stat calls beside the flush):
+  // a file replaced by hand must not be written over unseen.
+  if (!(corrupt_ ? Reload() : CatchUp())) {
+    return StatusRegistryCorrupt;
+  }
+  TreeChange recorded(TreeChange::Options{.undoable = true, .record = true});
+  open_ = &recorded;
+  Status status = change(recorded);
+  open_ = nullptr;
+  if (status == StatusSuccess && recorded.changed()) {
+    std::string error;
+    if (!store_->Store(recorded.record(), *root_, &error, writeFault_)) {
+      lastError_ = error;
+      status = StatusRegistryIoFailed;
+    }
+  }
+  if (status != StatusSuccess) {
+    recorded.UndoAll();  // the files still hold the state before the change
+  }
+  recorded.Commit();
+  DropRemoved(recorded);
+  return status;
+}
+
+Status Hive::Atomically(const std::function<Status()>& change) {
+  return Change([&](TreeChange&) { return change(); });
+}
+
+Status Hive::Resolve(HKEY key, KeyNode** node) {
+  *node = nullptr;
   if (!Refresh()) {
     return StatusRegistryCorrupt;
   }
-  Status status = change();
-  if (status != StatusSuccess) {
-    return status;
-  }
-  std::string error;
-  if (!WriteHostFileAtomically(filePath_, FormatRegText(*root_), &error, writeFault_)) {
-    lastError_ = error;
-    // The file still holds the state before this change: go back to it.
-    std::unique_ptr<KeyNode> tree;
-    if (Load(&tree)) {
-      Adopt(std::move(tree));
-    } else {
-      corrupt_ = true;
-    }
-    return StatusRegistryIoFailed;
-  }
-  stamp_ = StampOf(filePath_);
-  return StatusSuccess;
-}
-
-Hive::Resolved Hive::Resolve(HKEY key) {
-  if (!Refresh()) {
-    return {StatusRegistryCorrupt, nullptr};
-  }
   if (key == HKEY_LOCAL_MACHINE) {
-    return {StatusSuccess, root_.get()};
+    *node = root_.get();
+    return StatusSuccess;
   }
   auto it = handles_.find(key);
   if (it == handles_.end()) {
-    return {StatusInvalidHandle, nullptr};
+    return StatusInvalidHandle;
   }
-  if (!it->second || it->second->deleted()) {
-    return {StatusKeyDeleted, nullptr};
+  if (it->second == nullptr || it->second->deleted()) {
+    return StatusKeyDeleted;
   }
-  return {StatusSuccess, it->second.get()};
+  *node = it->second;
+  return StatusSuccess;
 }
 
-Status Hive::Walk(HKEY parent, std::u16string_view path, bool create, KeyNode** node) {
-  Resolved start = Resolve(parent);
-  if (start.status != StatusSuccess) {
-    return start.status;
-  }
-  KeyNode* current = start.node;
+Status Hive::Walk(KeyNode* start, std::u16string_view path, TreeChange* create, KeyNode** node) {
+  KeyNode* current = start;
   for (std::u16string_view part : SplitKeyPath(path)) {
-    if (!ValidKeyName(part)) {
+    if (!IsValidKeyName(part)) {
       return StatusInvalidParameter;
     }
     KeyNode* next = current->FindSubkey(part);
     if (next == nullptr) {
-      if (!create) {
+      if (create == nullptr) {
         return StatusFileNotFound;
       }
-      next = current->AddSubkey(std::u16string(part));
+      if (current->Depth() >= MaxKeyDepth) {
+        return StatusInvalidParameter;
+      }
+      next = create->CreateKey(*current, part);
     }
     current = next;
   }
@@ -182,25 +221,22 @@ Status Hive::Walk(HKEY parent, std::u16string_view path, bool create, KeyNode** 
   return StatusSuccess;
 }
 
-std::shared_ptr<KeyNode> Hive::SharedOf(KeyNode* node) {
-  if (node->parent() == nullptr) {
-    return root_;
-  }
-  return node->parent()->SharedSubkey(node->name());
-}
-
-HKEY Hive::NewHandle(std::shared_ptr<KeyNode> node) {
+HKEY Hive::NewHandle(KeyNode* node) {
   HKEY handle = nextHandle_++;
-  handles_[handle] = std::move(node);
+  handles_[handle] = node;
   return handle;
 }
 
 Status Hive::OpenKey(HKEY parent, std::u16string_view path, uint32_t, HKEY* result) {
   *result = 0;
+  KeyNode* start = nullptr;
+  Status status = Resolve(parent, &start);
   KeyNode* node = nullptr;
-  Status status = Walk(parent, path, false, &node);
   if (status == StatusSuccess) {
-    *result = NewHandle(SharedOf(node));
+    status = Walk(start, path, nullptr, &node);
+  }
+  if (status == StatusSuccess) {
+    *result = NewHandle(node);
   }
   return status;
 }
@@ -208,13 +244,13 @@ Status Hive::OpenKey(HKEY parent, std::u16string_view path, uint32_t, HKEY* resu
 Status Hive::CreateKey(HKEY parent, std::u16string_view path, uint32_t, HKEY* result) {
   *result = 0;
   KeyNode* node = nullptr;
-  Status status = Walk(parent, path, false, &node);
-  if (status == StatusFileNotFound) {
-    // Create under the lock, re-walking in case another writer got there.
-    status = Change([&] { return Walk(parent, path, true, &node); });
-  }
+  Status status = Change([&](TreeChange& change) {
+    KeyNode* start = nullptr;
+    Status resolved = Resolve(parent, &start);
+    return resolved == StatusSuccess ? Walk(start, path, &change, &node) : resolved;
+  });
   if (status == StatusSuccess) {
-    *result = NewHandle(SharedOf(node));
+    *result = NewHandle(node);
   }
   return status;
 }
@@ -227,103 +263,108 @@ Status Hive::CloseKey(HKEY key) {
 }
 
 Status Hive::EnumSubkey(HKEY key, uint32_t index, char16_t* name, uint32_t* capacity) {
-  Resolved resolved = Resolve(key);
-  if (resolved.status != StatusSuccess) {
-    return resolved.status;
+  KeyNode* node = nullptr;
+  Status status = Resolve(key, &node);
+  if (status != StatusSuccess) {
+    return status;
   }
-  if (index >= resolved.node->SubkeyCount()) {
+  if (index >= node->SubkeyCount()) {
     return StatusNoMoreItems;
   }
-  return CopyName(resolved.node->Subkey(index)->name(), name, capacity);
+  return CopyName(node->Subkey(index)->name(), name, capacity);
 }
 
 Status Hive::EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_t* nameCapacity,
                        uint32_t* type, uint8_t* data, uint32_t* dataSize) {
-  Resolved resolved = Resolve(key);
-  if (resolved.status != StatusSuccess) {
-    return resolved.status;
+  KeyNode* node = nullptr;
+  Status status = Resolve(key, &node);
+  if (status != StatusSuccess) {
+    return status;
   }
-  const std::vector<RegValue>& values = resolved.node->values();
-  if (index >= values.size()) {
+  if (index >= node->ValueCount()) {
     return StatusNoMoreItems;
   }
-  const RegValue& value = values[index];
+  const RegValue& value = node->Value(index);
   if (name == nullptr || nameCapacity == nullptr) {
     return StatusInvalidParameter;
   }
-  if (value.name.size() + 1 > *nameCapacity) {
+  uint32_t size = static_cast<uint32_t>(value.data().size());
+  if (value.name().size() + 1 > *nameCapacity) {
     return StatusMoreData;
   }
-  if (data != nullptr && (dataSize == nullptr || value.data.size() > *dataSize)) {
+  if (data != nullptr && (dataSize == nullptr || size > *dataSize)) {
     if (dataSize != nullptr) {
-      *dataSize = static_cast<uint32_t>(value.data.size());
+      *dataSize = size;
     }
     return StatusMoreData;
   }
-  CopyName(value.name, name, nameCapacity);
+  CopyName(value.name(), name, nameCapacity);
   if (type != nullptr) {
-    *type = value.type;
+    *type = value.type();
   }
   if (data != nullptr) {
-    std::copy(value.data.begin(), value.data.end(), data);
+    std::copy(value.data().begin(), value.data().end(), data);
   }
   if (dataSize != nullptr) {
-    *dataSize = static_cast<uint32_t>(value.data.size());
+    *dataSize = size;
   }
   return StatusSuccess;
 }
 
 Status Hive::QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint8_t* data,
                         uint32_t* size) {
-  Resolved resolved = Resolve(key);
-  if (resolved.status != StatusSuccess) {
-    return resolved.status;
+  KeyNode* node = nullptr;
+  Status status = Resolve(key, &node);
+  if (status != StatusSuccess) {
+    return status;
   }
-  const RegValue* value = resolved.node->FindValue(name);
+  const RegValue* value = node->FindValue(name);
   if (value == nullptr) {
     return StatusFileNotFound;
   }
   if (data != nullptr && size == nullptr) {
     return StatusInvalidParameter;
   }
-  if (data != nullptr && value->data.size() > *size) {
-    *size = static_cast<uint32_t>(value->data.size());
+  uint32_t stored = static_cast<uint32_t>(value->data().size());
+  if (data != nullptr && stored > *size) {
+    *size = stored;
     return StatusMoreData;
   }
   if (type != nullptr) {
-    *type = value->type;
+    *type = value->type();
   }
   if (data != nullptr) {
-    std::copy(value->data.begin(), value->data.end(), data);
+    std::copy(value->data().begin(), value->data().end(), data);
   }
   if (size != nullptr) {
-    *size = static_cast<uint32_t>(value->data.size());
+    *size = stored;
   }
   return StatusSuccess;
 }
 
 Status Hive::SetValue(HKEY key, std::u16string_view name, uint32_t type, const uint8_t* data,
                       uint32_t size) {
-  if (!ValidName(name) || (data == nullptr && size != 0)) {
+  if (!IsValidValueName(name) || (data == nullptr && size != 0) || size > MaxValueSize) {
     return StatusInvalidParameter;
   }
-  std::vector<uint8_t> bytes(data, data + size);
-  return Change([&] {
-    Resolved resolved = Resolve(key);
-    if (resolved.status == StatusSuccess) {
-      resolved.node->SetValue(name, type, std::move(bytes));
+  return Change([&](TreeChange& change) {
+    KeyNode* node = nullptr;
+    Status status = Resolve(key, &node);
+    if (status == StatusSuccess) {
+      change.SetValue(*node, name, type, std::span<const uint8_t>(data, size));
     }
-    return resolved.status;
+    return status;
   });
 }
 
 Status Hive::DeleteValue(HKEY key, std::u16string_view name) {
-  return Change([&] {
-    Resolved resolved = Resolve(key);
-    if (resolved.status != StatusSuccess) {
-      return resolved.status;
+  return Change([&](TreeChange& change) {
+    KeyNode* node = nullptr;
+    Status status = Resolve(key, &node);
+    if (status != StatusSuccess) {
+      return status;
     }
-    return resolved.node->RemoveValue(name) ? StatusSuccess : StatusFileNotFound;
+    return change.RemoveValue(*node, name) ? StatusSuccess : StatusFileNotFound;
   });
 }
 
@@ -331,16 +372,20 @@ Status Hive::DeleteKey(HKEY parent, std::u16string_view path) {
   if (path.empty()) {
     return StatusAccessDenied;
   }
-  return Change([&] {
+  return Change([&](TreeChange& change) {
+    KeyNode* start = nullptr;
     KeyNode* node = nullptr;
-    Status status = Walk(parent, path, false, &node);
+    Status status = Resolve(parent, &start);
+    if (status == StatusSuccess) {
+      status = Walk(start, path, nullptr, &node);
+    }
     if (status != StatusSuccess) {
       return status;
     }
     if (node->parent() == nullptr || node->SubkeyCount() != 0) {
       return StatusAccessDenied;
     }
-    node->parent()->RemoveSubkey(node->name());
+    change.RemoveKey(*node->parent(), node->name());
     return StatusSuccess;
   });
 }
@@ -351,21 +396,31 @@ std::string Hive::ExportText() {
 }
 
 bool Hive::ImportText(std::string_view text, std::string* error) {
-  // Check the whole text first, so that a bad line changes nothing.
-  KeyNode scratch(u"");
-  if (!ParseRegText(text, scratch, error)) {
+  std::string parseError;
+  Status status = Change([&](TreeChange& change) {
+    return ReadRegText(text, *root_, change, &parseError) ? StatusSuccess : StatusInvalidParameter;
+  });
+  if (status == StatusSuccess) {
+    return true;
+  }
+  *error = parseError.empty() ? lastError_ : parseError;
+  return false;
+}
+
+bool Hive::Compact(std::string* error) {
+  if (!store_) {
+    return true;
+  }
+  StoreLock lock(*store_, true);
+  if (!lock.held()) {
+    *error = "cannot lock " + store_->snapshotPath() + ".lock";
     return false;
   }
-  Status status = Change([&] {
-    std::string ignored;
-    ParseRegText(text, *root_, &ignored);
-    return StatusSuccess;
-  });
-  if (status != StatusSuccess) {
+  if (!(corrupt_ ? Reload() : CatchUp())) {
     *error = lastError_;
     return false;
   }
-  return true;
+  return store_->Fold(*root_, error, writeFault_);
 }
 
 }  // namespace velmora

@@ -1,0 +1,36 @@
+// Reading the registry's text form: "Windows Registry Editor Version 5.00"
+// files as regedit writes them, and "REGEDIT4" files.
+//
+// Accepted: UTF-8 (with or without byte-order mark) and UTF-16LE with a
+// byte-order mark; REGEDIT4 files that are not valid UTF-8 are read as
+// Latin-1. A Ctrl-Z (0x1A) ends the file, as in files of older regedits.
+// Understood: [key] and [-key] lines below HKEY_LOCAL_MACHINE (or HKLM),
+// "name"= and @= values as "string", dword:, hex:, hex(n): (n in hex) with
+// "\" line continuations, "name"=- deletions and ";" comments.
+//
+// The reader holds the text to the registry's own rules (registry_limits.h):
+// a name the registry would refuse, keys nested too deep, a value too large
+// and text that cannot be stored without loss (an unpaired UTF-16
+// surrogate, bytes that are not UTF-8) are errors that name their line.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/registry/key_tree.h"
+#include "platform/registry/tree_change.h"
+
+namespace velmora {
+
+// Applies the text to root through change. On failure *error is
+// "line N: what"; what the text did before that line stays applied (undo it
+// through change, or read into a fresh tree).
+bool ReadRegText(std::string_view bytes, KeyNode& root, TreeChange& change, std::string* error);
+
+// The lines of one journal record: version 5.00 text without its header.
+bool ReadRegLines(std::string_view lines, KeyNode& root, TreeChange& change, std::string* error);
+
+// The same into a fresh tree, for tests and tools.
+bool ReadRegText(std::string_view bytes, KeyNode& root, std::string* error);
+
+}  // namespace velmora
