@@ -13,10 +13,10 @@ RegValue::RegValue(std::u16string_view name, uint32_t type, std::span<const uint
     : type_(type),
       dataSize_(static_cast<uint32_t>(data.size())),
       nameLength_(static_cast<uint16_t>(name.size())) {
-  char16_t* buffer = inline_;
+  char16_t* buffer = units_;
   if (OnHeap()) {
-    heap_ = new char16_t[Units()];
-    buffer = heap_;
+    buffer = new char16_t[Units()];
+    std::memcpy(units_, &buffer, sizeof buffer);
   }
   std::copy(name.begin(), name.end(), buffer);
   if (!data.empty()) {
@@ -28,30 +28,40 @@ RegValue::~RegValue() {
   Release();
 }
 
+const char16_t* RegValue::Buffer() const {
+  if (!OnHeap()) {
+    return units_;
+  }
+  const char16_t* heap = nullptr;
+  std::memcpy(&heap, units_, sizeof heap);
+  return heap;
+}
+
 void RegValue::Release() {
   if (OnHeap()) {
-    delete[] heap_;
+    delete[] Buffer();
   }
   nameLength_ = 0;
   dataSize_ = 0;
 }
 
-RegValue::RegValue(RegValue&& other) noexcept
-    : type_(other.type_), dataSize_(other.dataSize_), nameLength_(other.nameLength_) {
-  std::memcpy(inline_, other.inline_, sizeof inline_);  // the units or the pointer
+void RegValue::TakeFrom(RegValue& other) {
+  type_ = other.type_;
+  dataSize_ = other.dataSize_;
+  nameLength_ = other.nameLength_;
+  std::memcpy(units_, other.units_, sizeof units_);  // the units or the pointer
   other.nameLength_ = 0;
   other.dataSize_ = 0;
+}
+
+RegValue::RegValue(RegValue&& other) noexcept {
+  TakeFrom(other);
 }
 
 RegValue& RegValue::operator=(RegValue&& other) noexcept {
   if (this != &other) {
     Release();
-    type_ = other.type_;
-    dataSize_ = other.dataSize_;
-    nameLength_ = other.nameLength_;
-    std::memcpy(inline_, other.inline_, sizeof inline_);
-    other.nameLength_ = 0;
-    other.dataSize_ = 0;
+    TakeFrom(other);
   }
   return *this;
 }
@@ -120,8 +130,8 @@ int64_t NameIndex::Find(std::u16string_view name, const NameAt& nameAt) const {
 }
 
 bool NameIndex::Add(uint32_t position, std::u16string_view name) {
-  if ((count_ + 1) * 2 > mask_ + 1) {
-    return false;  // more than half full: the owner rebuilds at twice the size
+  if ((count_ + 1) * 4 > (mask_ + 1) * 3) {
+    return false;  // three quarters full: the owner rebuilds at twice the size
   }
   Place(position, Hash(name));
   ++count_;
@@ -131,7 +141,7 @@ bool NameIndex::Add(uint32_t position, std::u16string_view name) {
 template <typename NameAt>
 void NameIndex::Rebuild(size_t count, const NameAt& nameAt) {
   uint32_t size = 16;
-  while (size < count * 4) {
+  while (size < count * 2) {
     size *= 2;
   }
   mask_ = size - 1;

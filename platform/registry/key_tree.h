@@ -81,8 +81,10 @@ class PackedArray {
   uint32_t capacity_ = 0;
 };
 
-// A value: name, type and data. Name and data share one buffer, held inside
-// the object when together they take at most 16 bytes.
+// A value: name, type and data in 32 bytes. Name and data share one
+// buffer, held inside the object when together they take at most 22 bytes
+// (a short name with a number or a short string), otherwise on the heap
+// (the pointer then kept in the same bytes).
 class RegValue {
  public:
   RegValue() = default;
@@ -108,19 +110,17 @@ class RegValue {
   bool operator==(const RegValue& other) const;
 
  private:
-  static constexpr size_t InlineUnits = 8;  // 16 bytes
-  bool OnHeap() const { return Units() > InlineUnits; }
+  static constexpr size_t InlineUnits = 11;  // 22 bytes
   size_t Units() const { return nameLength_ + (dataSize_ + 1) / 2; }
-  const char16_t* Buffer() const { return OnHeap() ? heap_ : inline_; }
+  bool OnHeap() const { return Units() > InlineUnits; }
+  const char16_t* Buffer() const;
+  void TakeFrom(RegValue& other);
   void Release();
 
-  union {
-    char16_t inline_[InlineUnits] = {};
-    char16_t* heap_;
-  };
   uint32_t type_ = 0;
   uint32_t dataSize_ = 0;
   uint16_t nameLength_ = 0;
+  char16_t units_[InlineUnits] = {};
 };
 
 // A key name in 16 bytes: held inside the object when it has at most 7
