@@ -241,10 +241,14 @@ Status Hive::OpenKey(HKEY parent, std::u16string_view path, uint32_t, HKEY* resu
   return status;
 }
 
-Status Hive::CreateKey(HKEY parent, std::u16string_view path, uint32_t, HKEY* result) {
-  *result = 0;
+Status Hive::CreateKey(HKEY parent, std::u16string_view path, uint32_t access, HKEY* result) {
+  // An existing key is opened without taking the lock for a change.
+  Status status = OpenKey(parent, path, access, result);
+  if (status != StatusFileNotFound) {
+    return status;
+  }
   KeyNode* node = nullptr;
-  Status status = Change([&](TreeChange& change) {
+  status = Change([&](TreeChange& change) {
     KeyNode* start = nullptr;
     Status resolved = Resolve(parent, &start);
     return resolved == StatusSuccess ? Walk(start, path, &change, &node) : resolved;
