@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "platform/platform.h"
 #include "platform/registry/faulty_registry.h"
@@ -106,7 +107,16 @@ TEST_F(RegistryKeyTest, TextEncodedValuesBothWays) {
     const char16_t* text;
     std::vector<int32_t> expected;
   };
-  const ListCase lists[] = {{u"7,8,", {7, 8}}, {u"1,,2", {1, 0, 2}}, {u"", {}}, {u" -3", {-3}}};
+  const int32_t max = std::numeric_limits<int32_t>::max();
+  const int32_t min = std::numeric_limits<int32_t>::min();
+  const ListCase lists[] = {{u"7,8,", {7, 8}},
+                            {u"1,,2", {1, 0, 2}},
+                            {u"", {}},
+                            {u" -3", {-3}},
+                            // Beyond 32 bits: the nearest end, never a wrapped number.
+                            {u"3000000000,-3000000000", {max, min}},
+                            {u"2147483647,-2147483648", {max, min}},
+                            {u"99999999999999999999999,x", {max, 0}}};
   for (const ListCase& c : lists) {
     SetString(hive_, u"K", u"L", c.text);
     std::vector<int32_t> list{99};
@@ -123,12 +133,23 @@ TEST_F(RegistryKeyTest, TextEncodedValuesBothWays) {
   float number = 0;
   EXPECT_TRUE(key.ReadFloat(u"F", &number));
   EXPECT_EQ(number, 1.5f);
-  SetString(hive_, u"K", u"F", u"abc");
-  EXPECT_TRUE(key.ReadFloat(u"F", &number));
-  EXPECT_EQ(number, 0.0f);
-  SetString(hive_, u"K", u"F", u"1e300");
-  EXPECT_TRUE(key.ReadFloat(u"F", &number));
-  EXPECT_TRUE(std::isinf(number));
+  const float infinity = std::numeric_limits<float>::infinity();
+  struct FloatCase {
+    const char16_t* text;
+    float expected;
+  };
+  // Decimal text only: hexadecimal, "inf" and "nan" count as no number.
+  const FloatCase floats[] = {{u"abc", 0.0f},       {u" -2.5e1", -25.0f}, {u".5", 0.5f},
+                              {u"+7.25 m", 7.25f},  {u"1e300", infinity}, {u"-1e300", -infinity},
+                              {u"0x10", 0.0f},      {u"0X1p3", 0.0f},     {u"inf", 0.0f},
+                              {u"-Infinity", 0.0f}, {u"nan", 0.0f},       {u"NAN(1)", 0.0f},
+                              {u"", 0.0f}};
+  for (const FloatCase& c : floats) {
+    SetString(hive_, u"K", u"F", c.text);
+    number = 99.0f;
+    EXPECT_TRUE(key.ReadFloat(u"F", &number));
+    EXPECT_EQ(number, c.expected) << testing::ValueData(hive_, u"K", u"F");
+  }
 }
 
 TEST_F(RegistryKeyTest, AccessorsRetargetToAnotherPath) {
