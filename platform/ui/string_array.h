@@ -1,6 +1,12 @@
 // The framework's growable array of strings (the handheld's CStringArray):
-// owned copies addressed by index 0 to GetSize() - 1. Each string lives on
-// its own, so that inserting in the middle moves pointers, not strings.
+// owned copies addressed by index 0 to GetSize() - 1.
+//
+// Each string lives on its own, and the entries are kept in blocks of at
+// most MaxBlock: inserting in the middle moves the pointers of one block and
+// the start indices of the blocks after it, never the whole array, so
+// filling an array by inserts in order costs about n * (MaxBlock + n /
+// MaxBlock) moves instead of n * n. Index access finds the block by a
+// binary search over the blocks' start indices.
 #pragma once
 
 #include <memory>
@@ -12,22 +18,25 @@ namespace velmora::ui {
 
 class StringArray {
  public:
+  static constexpr size_t MaxBlock = 512;
+
   virtual ~StringArray() { RemoveAll(); }
 
-  int GetSize() const { return static_cast<int>(items_.size()); }
-  const std::u16string& GetAt(int index) const { return *items_[static_cast<size_t>(index)]; }
+  int GetSize() const { return count_; }
+  const std::u16string& GetAt(int index) const;
   const std::u16string& operator[](int index) const { return GetAt(index); }
-  int Add(std::u16string_view text) {
-    items_.push_back(std::make_unique<std::u16string>(text));
-    return GetSize() - 1;
-  }
-  void InsertAt(int index, std::u16string_view text) {
-    items_.insert(items_.begin() + index, std::make_unique<std::u16string>(text));
-  }
-  void RemoveAll() { items_.clear(); }
+  int Add(std::u16string_view text);
+  void InsertAt(int index, std::u16string_view text);
+  void RemoveAll();
 
  private:
-  std::vector<std::unique_ptr<std::u16string>> items_;
+  using Block = std::vector<std::unique_ptr<std::u16string>>;
+  // The block that holds index (0 <= index < count_).
+  size_t BlockOf(int index) const;
+
+  std::vector<Block> blocks_;  // none empty
+  std::vector<int> starts_;    // the index of each block's first entry
+  int count_ = 0;
 };
 
 }  // namespace velmora::ui
