@@ -20,8 +20,11 @@
 
 namespace {
 
+// In memory where the host offers it: every input is written as a file.
 std::string MakeDeviceFolder() {
-  std::string pattern = "/tmp/velmora-fuzz-XXXXXX";
+  struct stat info {};
+  std::string base = ::stat("/dev/shm", &info) == 0 && S_ISDIR(info.st_mode) ? "/dev/shm" : "/tmp";
+  std::string pattern = base + "/velmora-fuzz-XXXXXX";
   return ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 

@@ -8,6 +8,7 @@
 #include "platform/platform.h"
 #include "platform/registry/faulty_registry.h"
 #include "platform/registry/hive.h"
+#include "tests/forwarding_registry.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -216,42 +217,19 @@ TEST_F(RegistryKeyTest, DeleteTreeSkipsWhatItCannotDelete) {
 
 // A registry whose string value grows between the size query and the read,
 // as when another process writes it.
-class GrowingValue final : public PlatformRegistry {
+class GrowingValue final : public testing::ForwardingRegistry {
  public:
-  explicit GrowingValue(PlatformRegistry& inner) : inner_(inner) {}
+  using ForwardingRegistry::ForwardingRegistry;
   int grows = 0;
   std::u16string longer = u"a much longer text than before";
-  Status OpenKey(HKEY p, std::u16string_view path, uint32_t a, HKEY* r) override {
-    return inner_.OpenKey(p, path, a, r);
-  }
-  Status CreateKey(HKEY p, std::u16string_view path, uint32_t a, HKEY* r) override {
-    return inner_.CreateKey(p, path, a, r);
-  }
-  Status CloseKey(HKEY k) override { return inner_.CloseKey(k); }
-  Status EnumSubkey(HKEY k, uint32_t i, char16_t* n, uint32_t* c) override {
-    return inner_.EnumSubkey(k, i, n, c);
-  }
-  Status EnumValue(HKEY k, uint32_t i, char16_t* n, uint32_t* c, uint32_t* t, uint8_t* d,
-                   uint32_t* s) override {
-    return inner_.EnumValue(k, i, n, c, t, d, s);
-  }
   Status QueryValue(HKEY k, std::u16string_view n, uint32_t* t, uint8_t* d, uint32_t* s) override {
     if (d != nullptr && grows-- > 0) {
       longer += u'!';
-      inner_.SetValue(k, n, RegString, reinterpret_cast<const uint8_t*>(longer.c_str()),
-                      static_cast<uint32_t>((longer.size() + 1) * 2));
+      inner().SetValue(k, n, RegString, reinterpret_cast<const uint8_t*>(longer.c_str()),
+                       static_cast<uint32_t>((longer.size() + 1) * 2));
     }
-    return inner_.QueryValue(k, n, t, d, s);
+    return ForwardingRegistry::QueryValue(k, n, t, d, s);
   }
-  Status SetValue(HKEY k, std::u16string_view n, uint32_t t, const uint8_t* d,
-                  uint32_t s) override {
-    return inner_.SetValue(k, n, t, d, s);
-  }
-  Status DeleteValue(HKEY k, std::u16string_view n) override { return inner_.DeleteValue(k, n); }
-  Status DeleteKey(HKEY p, std::u16string_view path) override { return inner_.DeleteKey(p, path); }
-
- private:
-  PlatformRegistry& inner_;
 };
 
 TEST_F(RegistryKeyTest, AStringThatChangesWhileReadIsNeverReturnedCut) {

@@ -8,13 +8,13 @@
 #include <utility>
 #include <vector>
 
-#include "platform/registry.h"
+#include "tests/forwarding_registry.h"
 
 namespace velmora::testing {
 
-class RegistryChangedMeanwhile final : public PlatformRegistry {
+class RegistryChangedMeanwhile final : public ForwardingRegistry {
  public:
-  explicit RegistryChangedMeanwhile(PlatformRegistry& inner) : inner_(inner) {}
+  using ForwardingRegistry::ForwardingRegistry;
 
   void BeforeOpening(std::u16string path, std::function<void()> change) {
     trigger_ = std::move(path);
@@ -27,36 +27,10 @@ class RegistryChangedMeanwhile final : public PlatformRegistry {
       change_ = nullptr;
       change();
     }
-    return inner_.OpenKey(parent, path, access, result);
-  }
-  Status CreateKey(HKEY parent, std::u16string_view path, uint32_t access, HKEY* result) override {
-    return inner_.CreateKey(parent, path, access, result);
-  }
-  Status CloseKey(HKEY key) override { return inner_.CloseKey(key); }
-  Status EnumSubkey(HKEY key, uint32_t index, char16_t* name, uint32_t* capacity) override {
-    return inner_.EnumSubkey(key, index, name, capacity);
-  }
-  Status EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_t* nameCapacity, uint32_t* type,
-                   uint8_t* data, uint32_t* dataSize) override {
-    return inner_.EnumValue(key, index, name, nameCapacity, type, data, dataSize);
-  }
-  Status QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint8_t* data,
-                    uint32_t* size) override {
-    return inner_.QueryValue(key, name, type, data, size);
-  }
-  Status SetValue(HKEY key, std::u16string_view name, uint32_t type, const uint8_t* data,
-                  uint32_t size) override {
-    return inner_.SetValue(key, name, type, data, size);
-  }
-  Status DeleteValue(HKEY key, std::u16string_view name) override {
-    return inner_.DeleteValue(key, name);
-  }
-  Status DeleteKey(HKEY parent, std::u16string_view path) override {
-    return inner_.DeleteKey(parent, path);
+    return ForwardingRegistry::OpenKey(parent, path, access, result);
   }
 
  private:
-  PlatformRegistry& inner_;
   std::u16string trigger_;
   std::function<void()> change_;
 };
