@@ -174,7 +174,7 @@ TEST_P(DeviceFilesTest, ALinkSwappedInMeanwhileNeverLeadsOutside) {
   });
   int outsideReads = 0;
   int outsideListings = 0;
-  for (int i = 0; i < 3000; ++i) {
+  for (int i = 0; i < 2000; ++i) {
     std::string bytes;
     if (files_.ReadWholeFile(u"\\box\\f", &bytes) && bytes != "inside") {
       ++outsideReads;
