@@ -135,6 +135,11 @@ TEST_P(DeviceFilesTest, LinksThatStayInsideAreFollowed) {
   EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"My Documents/", "System/", "Windows/"}));
   EXPECT_TRUE(files_.WriteWholeFile(u"\\System\\new.dll", "new"));
   EXPECT_EQ(testing::ReadFileText(root_ + "/Windows/new.dll"), "new");
+  EXPECT_TRUE(files_.MakeDirectory(u"\\System\\Made"));
+  EXPECT_TRUE(files_.RenameFile(u"\\System\\new.dll", u"\\System\\Made\\moved.dll"));
+  EXPECT_EQ(testing::ReadFileText(root_ + "/Windows/Made/moved.dll"), "new");
+  EXPECT_TRUE(files_.RemoveFile(u"\\System\\made\\MOVED.dll"));
+  EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"Made/", "Velmora.dll"}));
 }
 
 TEST_P(DeviceFilesTest, WholeFilesAreReplacedAndOnlyRegularFilesRead) {
