@@ -9,7 +9,6 @@
 // binary search over the blocks' start indices.
 #pragma once
 
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,7 +19,10 @@ class StringArray {
  public:
   static constexpr size_t MaxBlock = 512;
 
+  StringArray() = default;
   virtual ~StringArray() { RemoveAll(); }
+  StringArray(const StringArray&) = delete;
+  StringArray& operator=(const StringArray&) = delete;
 
   int GetSize() const { return count_; }
   const std::u16string& GetAt(int index) const;
@@ -30,13 +32,16 @@ class StringArray {
   void RemoveAll();
 
  private:
-  using Block = std::vector<std::unique_ptr<std::u16string>>;
+  // The array owns every string it points to (RemoveAll deletes them);
+  // plain pointers let an insert move a block's entries as bytes.
+  using Block = std::vector<std::u16string*>;
   // The block that holds index (0 <= index < count_).
   size_t BlockOf(int index) const;
 
   std::vector<Block> blocks_;  // none empty
   std::vector<int> starts_;    // the index of each block's first entry
   int count_ = 0;
+  mutable size_t lastBlock_ = 0;  // where BlockOf found the last index
 };
 
 }  // namespace velmora::ui
