@@ -4,23 +4,11 @@
 
 namespace velmora::ui {
 
-size_t StringArray::BlockOf(int index) const {
-  // A binary search probes neighbouring indices once its steps are small:
-  // look in the block of the last access first.
-  size_t last = lastBlock_;
-  if (last < starts_.size() && starts_[last] <= index &&
-      (last + 1 == starts_.size() || index < starts_[last + 1])) {
-    return last;
-  }
+size_t StringArray::FindBlock(int index) const {
   lastBlock_ = static_cast<size_t>(std::upper_bound(starts_.begin(), starts_.end(), index) -
                                    starts_.begin()) -
                1;
   return lastBlock_;
-}
-
-const std::u16string& StringArray::GetAt(int index) const {
-  size_t block = BlockOf(index);
-  return *blocks_[block][static_cast<size_t>(index - starts_[block])];
 }
 
 int StringArray::Add(std::u16string_view text) {

@@ -25,7 +25,10 @@ class StringArray {
   StringArray& operator=(const StringArray&) = delete;
 
   int GetSize() const { return count_; }
-  const std::u16string& GetAt(int index) const;
+  const std::u16string& GetAt(int index) const {
+    size_t block = BlockOf(index);
+    return *blocks_[block][static_cast<size_t>(index - starts_[block])];
+  }
   const std::u16string& operator[](int index) const { return GetAt(index); }
   int Add(std::u16string_view text);
   void InsertAt(int index, std::u16string_view text);
@@ -35,8 +38,18 @@ class StringArray {
   // The array owns every string it points to (RemoveAll deletes them);
   // plain pointers let an insert move a block's entries as bytes.
   using Block = std::vector<std::u16string*>;
-  // The block that holds index (0 <= index < count_).
-  size_t BlockOf(int index) const;
+  // The block that holds index (0 <= index < count_). A binary search
+  // probes neighbouring indices once its steps are small, so the block of
+  // the last access is tried first.
+  size_t BlockOf(int index) const {
+    size_t last = lastBlock_;
+    if (last < starts_.size() && starts_[last] <= index &&
+        (last + 1 == starts_.size() || index < starts_[last + 1])) {
+      return last;
+    }
+    return FindBlock(index);
+  }
+  size_t FindBlock(int index) const;
 
   std::vector<Block> blocks_;  // none empty
   std::vector<int> starts_;    // the index of each block's first entry
