@@ -6,7 +6,8 @@
 // the start indices of the blocks after it, never the whole array, so
 // filling an array by inserts in order costs about n * (MaxBlock + n /
 // MaxBlock) moves instead of n * n. Index access finds the block by a
-// binary search over the blocks' start indices.
+// binary search over the blocks' start indices, trying the block of the last
+// access first; like the framework's array, one array is for one thread.
 #pragma once
 
 #include <string>
