@@ -4,6 +4,7 @@
 #include "platform/platform.h"
 #include "support/field_text.h"
 #include "support/scoped_key.h"
+#include "support/subkey_walk.h"
 
 namespace velmora {
 
@@ -11,16 +12,15 @@ bool StopDriver() {
   DeviceHandle handle = 0;
   ScopedKey active;
   if (active.Open(HKEY_LOCAL_MACHINE, u"Drivers\\Active") == StatusSuccess) {
-    for (const std::u16string& name : active.SubkeyNames()) {
+    ForEachSubkey(active.get(), [&](std::u16string_view name) {
       ScopedKey entry;
-      if (entry.Open(active.get(), name) != StatusSuccess) {
-        continue;
-      }
       char16_t key[128] = {};
-      if (entry.Read(u"Key", key, 256) && FieldText(key) == DriverKeyPath) {
+      if (entry.Open(active.get(), name) == StatusSuccess && entry.Read(u"Key", key, 256) &&
+          FieldText(key) == DriverKeyPath) {
         entry.ReadNumber(u"Hnd", &handle);
       }
-    }
+      return true;
+    });
   }
   return handle != 0 && Devices().DeactivateDriver(handle) != 0;
 }

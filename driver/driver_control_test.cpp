@@ -4,6 +4,7 @@
 
 #include "driver/driver_names.h"
 #include "tests/device_fixture.h"
+#include "tests/registry_changed_meanwhile.h"
 
 namespace velmora {
 namespace {
@@ -53,6 +54,27 @@ TEST_F(DriverControlTest, StopDriverStopsOnlyTheLastExactMatch) {
   EXPECT_TRUE(StopDriver());
   EXPECT_EQ(devices_.log().back(), "deactivate 13");
   EXPECT_EQ(RunningPorts(), "COM5: Drivers\\BuiltIn\\Velmora\nCOM6: drivers\\builtin\\velmora\n");
+}
+
+// Another process stops entry 02 and starts the driver again as 04 while
+// StopDriver looks at 01: enumerating one entry at a time it reads 03 and
+// then 04, and stops the instance that the step-by-step algorithm finds last.
+TEST_F(DriverControlTest, StopDriverEnumeratesEachEntryAfterTheOneBeforeIsDone) {
+  AddActiveEntry(u"01", u"COM5:", 11, DriverKeyPath);
+  AddActiveEntry(u"02", u"COM6:", 12, u"Drivers\\Other");
+  AddActiveEntry(u"03", u"COM8:", 13, DriverKeyPath);
+  FaultyRegistry program(hive_);  // records the program's calls only
+  testing::RegistryChangedMeanwhile meanwhile(program);
+  meanwhile.BeforeOpening(u"01", [&] {
+    ASSERT_EQ(hive_.DeleteKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active\\02"), StatusSuccess);
+    AddActiveEntry(u"04", u"COM9:", 14, DriverKeyPath);
+  });
+  auto platform = SeeRegistry(meanwhile);
+  EXPECT_TRUE(StopDriver());
+  EXPECT_EQ(devices_.log().back(), "deactivate 14");
+  EXPECT_EQ(testing::KeyCalls(program.calls(), "Drivers\\Active"),
+            "OpenKey, EnumSubkey, OpenKey 01, CloseKey 01, EnumSubkey, OpenKey 03, CloseKey 03, "
+            "EnumSubkey, OpenKey 04, CloseKey 04, EnumSubkey, CloseKey");
 }
 
 TEST_F(DriverControlTest, StopDriverWithoutARunningInstanceIsFalse) {

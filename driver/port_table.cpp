@@ -4,6 +4,7 @@
 #include "platform/ui/application.h"
 #include "support/field_text.h"
 #include "support/scoped_key.h"
+#include "support/subkey_walk.h"
 
 namespace velmora {
 
@@ -35,13 +36,11 @@ void ReadDescription(PortRecord& record) {
   if (driver.Read(u"FriendlyName", record.friendlyName, OwnNameLimit)) {
     return;
   }
-  for (const std::u16string& name : driver.SubkeyNames()) {
+  ForEachSubkey(driver.get(), [&](std::u16string_view name) {
     ScopedKey sub;
-    if (sub.Open(driver.get(), name) == StatusSuccess &&
-        sub.Read(u"FriendlyName", record.friendlyName, SubkeyNameLimit)) {
-      return;
-    }
-  }
+    return !(sub.Open(driver.get(), name) == StatusSuccess &&
+             sub.Read(u"FriendlyName", record.friendlyName, SubkeyNameLimit));
+  });
 }
 
 void ScanEntry(HKEY active, std::u16string_view entryName, PortTable& table) {
@@ -76,9 +75,10 @@ void ScanPorts(PortTable& table) {
   if (active.Open(HKEY_LOCAL_MACHINE, u"Drivers\\Active") != StatusSuccess) {
     return;
   }
-  for (const std::u16string& name : active.SubkeyNames()) {
+  ForEachSubkey(active.get(), [&](std::u16string_view name) {
     ScanEntry(active.get(), name, table);
-  }
+    return true;
+  });
 }
 
 }  // namespace velmora

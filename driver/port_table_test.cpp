@@ -8,6 +8,7 @@
 #include "support/field_text.h"
 #include "support/scoped_key.h"
 #include "tests/device_fixture.h"
+#include "tests/registry_changed_meanwhile.h"
 
 namespace velmora {
 namespace {
@@ -104,6 +105,48 @@ TEST_F(ScanPortsTest, DuplicateDigitsMergeFieldByField) {
   SetString(hive_, u"Drivers\\Second", u"Other", u"no FriendlyName");
   ScanPorts(table_);
   EXPECT_EQ(Describe(), "5 1:1 h=21 key=Drivers\\Second name=First\n");
+}
+
+// Another process stops COM2 and starts COM4 while the scan looks at COM1.
+// Enumerating one entry at a time, the scan then finds COM3 at index 1 and
+// COM4 at index 2, as the step-by-step algorithm does; a list of names taken
+// before would have missed COM4.
+TEST_F(ScanPortsTest, EnumeratesEachEntryOnlyAfterTheOneBeforeIsDone) {
+  AddActiveEntry(u"01", u"COM1:", 11, u"Drivers\\One");
+  AddActiveEntry(u"02", u"COM2:", 12, u"Drivers\\Two");
+  AddActiveEntry(u"03", u"COM3:", 13, u"Drivers\\Three");
+  FaultyRegistry program(hive_);  // records the program's calls only
+  testing::RegistryChangedMeanwhile meanwhile(program);
+  meanwhile.BeforeOpening(u"01", [&] {
+    ASSERT_EQ(hive_.DeleteKey(HKEY_LOCAL_MACHINE, u"Drivers\\Active\\02"), StatusSuccess);
+    AddActiveEntry(u"04", u"COM4:", 14, u"Drivers\\Four");
+  });
+  auto platform = SeeRegistry(meanwhile);
+  ScanPorts(table_);
+  EXPECT_EQ(Describe(),
+            "1 1:1 h=11 key=Drivers\\One name=\n"
+            "3 1:1 h=13 key=Drivers\\Three name=\n"
+            "4 1:1 h=14 key=Drivers\\Four name=\n");
+  EXPECT_EQ(testing::KeyCalls(program.calls(), "Drivers\\Active"),
+            "OpenKey, EnumSubkey, OpenKey 01, CloseKey 01, EnumSubkey, OpenKey 03, CloseKey 03, "
+            "EnumSubkey, OpenKey 04, CloseKey 04, EnumSubkey, CloseKey");
+}
+
+// The description's subkeys too: the first subkey goes away just before it is
+// opened, so the next enumeration (index 1) finds nothing.
+TEST_F(ScanPortsTest, DescriptionSubkeysAreEnumeratedOneAtATime) {
+  std::u16string key = u"Drivers\\BuiltIn\\BT";
+  AddActiveEntry(u"01", u"COM7:", 9, key);
+  testing::MakeKey(hive_, key + u"\\First");
+  SetString(hive_, key + u"\\Second", u"FriendlyName", u"Second");
+  FaultyRegistry program(hive_);  // records the program's calls only
+  testing::RegistryChangedMeanwhile meanwhile(program);
+  meanwhile.BeforeOpening(u"First", [&] {
+    ASSERT_EQ(hive_.DeleteKey(HKEY_LOCAL_MACHINE, key + u"\\First"), StatusSuccess);
+  });
+  auto platform = SeeRegistry(meanwhile);
+  ScanPorts(table_);
+  EXPECT_EQ(Describe(), "7 1:1 h=9 key=Drivers\\BuiltIn\\BT name=\n");
 }
 
 TEST_F(ScanPortsTest, EmptyWithoutActiveDevicesAndFreshOnEveryScan) {

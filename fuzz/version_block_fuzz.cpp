@@ -15,10 +15,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> copy(block.begin(), block.end());
   for (const char16_t* path :
        {u"\\", u"\\VarFileInfo\\Translation", u"\\StringFileInfo\\040904e4\\FileVersion"}) {
-    const void* value = nullptr;
-    uint32_t length = 0;
-    velmora::QueryVersionValue(copy.data(), static_cast<uint32_t>(copy.size()), path, &value,
-                               &length);
+    velmora::VersionValue value;
+    if (velmora::QueryVersionValue(copy.data(), static_cast<uint32_t>(copy.size()), path, &value)) {
+      velmora::VersionValueText(value);
+    }
   }
   return 0;
 }

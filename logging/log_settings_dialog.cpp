@@ -16,6 +16,13 @@ constexpr int BrowseButtonId = 1008;
 constexpr int WriteLogBoxId = 1009;
 constexpr char16_t DefaultFolder[] = u"\\My Documents";
 
+// "LogDir", or the default folder when it cannot be read.
+std::u16string StoredFolder(RegistryKey& key) {
+  std::u16string folder = DefaultFolder;
+  key.ReadString(u"LogDir", &folder);
+  return folder;
+}
+
 }  // namespace
 
 LogSettingsDialog::LogSettingsDialog(ui::Dialog* parent)
@@ -35,18 +42,21 @@ const ui::CommandTable& LogSettingsDialog::Commands() const {
 
 bool LogSettingsDialog::InitialiseDialog() {
   ui::Dialog::InitialiseDialog();
-  std::u16string folder = DefaultFolder;
   RegistryKey key(DriverKeyPath, HKEY_LOCAL_MACHINE);
-  key.ReadString(u"LogDir", &folder);
-  SetControlText(FolderTextId, folder);
+  SetControlText(FolderTextId, StoredFolder(key));
   Find<ui::CheckBox>(ReadLogBoxId)->SetCheck(key.ReadFlagOr(u"ReadLog", false));
   Find<ui::CheckBox>(WriteLogBoxId)->SetCheck(key.ReadFlagOr(u"WriteLog", false));
   return true;
 }
 
+// A change that could not be stored must not look stored: after a failed
+// write the control shows again what the registry holds.
 void LogSettingsDialog::StoreFlag(int checkBoxId, std::u16string_view valueName) {
   RegistryKey key(DriverKeyPath, HKEY_LOCAL_MACHINE);
-  key.WriteFlag(valueName, Find<ui::CheckBox>(checkBoxId)->checked());
+  ui::CheckBox* box = Find<ui::CheckBox>(checkBoxId);
+  if (!key.WriteFlag(valueName, box->checked())) {
+    box->SetCheck(key.ReadFlagOr(valueName, false));
+  }
 }
 
 void LogSettingsDialog::OnReadLogClicked() {
@@ -65,7 +75,9 @@ void LogSettingsDialog::OnBrowse() {
   if (chooser.RunModal() == ui::EndOk) {
     SetControlText(FolderTextId, chooser.path);
     RegistryKey key(DriverKeyPath, HKEY_LOCAL_MACHINE);
-    key.WriteString(u"LogDir", chooser.path);
+    if (!key.WriteString(u"LogDir", chooser.path)) {
+      SetControlText(FolderTextId, StoredFolder(key));
+    }
   }
 }
 

@@ -1,7 +1,8 @@
 // The logging options of the driver: whether it logs read and write
 // operations, and the folder of its logs. Every change is stored at once;
 // leaving through "Abbrechen" restarts a running driver so that it picks
-// the settings up.
+// the settings up. The dialog keeps no state of its own: its controls show
+// what the registry holds, also after a write that failed.
 #pragma once
 
 #include "platform/ui/dialog.h"

@@ -120,6 +120,46 @@ TEST_F(LogSettingsTest, ACancelledChooserChangesNothing) {
   EXPECT_EQ(DescribeValue(hive_, DriverKeyPath, u"LogDir"), "missing");
 }
 
+// A write that fails (a damaged registry file, a read-only device) must not
+// look stored: the control shows the stored value again.
+TEST_F(LogSettingsTest, AFailedWriteShowsTheStoredValueAgain) {
+  SetBytes(hive_, DriverKeyPath, u"ReadLog", RegBinary, {1});
+  testing::SetString(hive_, DriverKeyPath, u"LogDir", u"\\Temp");
+  registry_.FailWhen("SetValue", u"*");
+  host_.ExpectDialog([&](Dialog& d) {
+    ui::ClickButton(d, ReadLogBox);  // unticked, not stored: ticked again
+    EXPECT_TRUE(Checked(d, ReadLogBox));
+    ui::ClickButton(d, WriteLogBox);  // ticked, not stored: unticked again
+    EXPECT_FALSE(Checked(d, WriteLogBox));
+    ui::ClickButton(d, BrowseButton);
+    EXPECT_EQ(ToUtf8(d.ControlText(FolderText)), "\\Temp");
+    registry_.ClearFaults();
+    ui::ClickButton(d, WriteLogBox);  // a write that works keeps the new state
+    EXPECT_TRUE(Checked(d, WriteLogBox));
+    d.OkCommand();
+  });
+  host_.ExpectDialog([&](Dialog& chooser) {
+    chooser.Find<ui::Edit>(1112)->Type(u"Logs");
+    ui::ClickButton(chooser, 1113);
+  });
+  LogSettingsDialog dialog;
+  dialog.RunModal();
+  ExpectHostClean();
+  EXPECT_EQ(DescribeValue(hive_, DriverKeyPath, u"ReadLog"), "3:1:01");
+  EXPECT_EQ(DescribeValue(hive_, DriverKeyPath, u"WriteLog"), "3:1:01");
+  EXPECT_EQ(DescribeValue(hive_, DriverKeyPath, u"LogDir"), "1:12:\\Temp");
+}
+
+TEST_F(LogSettingsTest, AKeyThatCannotBeCreatedShowsTheDefaultsAgain) {
+  registry_.FailWhen("CreateKey", u"*");
+  Run([&](Dialog& d) {
+    ui::ClickButton(d, ReadLogBox);
+    EXPECT_FALSE(Checked(d, ReadLogBox));
+    d.OkCommand();
+  });
+  EXPECT_FALSE(testing::KeyExists(hive_, DriverKeyPath));
+}
+
 TEST_F(LogSettingsTest, AbbrechenRestartsOnlyARunningDriver) {
   Run([&](Dialog& d) { d.CancelCommand(); });
   EXPECT_TRUE(devices_.log().empty());

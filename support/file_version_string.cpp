@@ -33,19 +33,11 @@ std::u16string FileVersionString(std::u16string path) {
   }
   std::u16string subBlock =
       FormatString(u"\\StringFileInfo\\%04x%04x\\FileVersion", language, codePage);
-  std::u16string result;
-  if (QueryVersionValue(block.data(), size, subBlock, &value, &length) && length != 0) {
-    // The text up to its terminator, and never past the length returned.
-    auto* bytes = static_cast<const uint8_t*>(value);
-    for (uint32_t i = 0; i < length; ++i) {
-      char16_t c = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-      if (c == 0) {
-        break;
-      }
-      result.push_back(c);
-    }
+  VersionValue fileVersion;
+  if (QueryVersionValue(block.data(), size, subBlock, &fileVersion) && fileVersion.length != 0) {
+    return VersionValueText(fileVersion);
   }
-  return result;
+  return u"";
 }
 
 }  // namespace velmora

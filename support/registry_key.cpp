@@ -1,5 +1,10 @@
 #include "support/registry_key.h"
 
+#include <locale.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +23,38 @@ namespace {
 // exact for every text the writers produce.
 std::string Narrow(const std::u16string& text) {
   return ToUtf8(text);
+}
+
+// A decimal number as a 32-bit string-to-integer conversion reads it:
+// leading white space, a sign, digits; no digits give 0, and a number
+// beyond the 32-bit range gives the nearest end of it.
+int32_t ToInt32(const char* text) {
+  long number = std::strtol(text, nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long>(number, std::numeric_limits<int32_t>::min(),
+                                               std::numeric_limits<int32_t>::max()));
+}
+
+// A decimal number (leading white space, a sign, digits with an optional
+// point and exponent), read as the C locale reads it. Anything else counts
+// as no number and gives 0: hexadecimal ("0x1p3" reads as its leading 0),
+// "inf" and "nan" included.
+double DecimalToDouble(const std::string& text) {
+  size_t at = text.find_first_not_of(" \t\n\v\f\r");
+  if (at == std::string::npos) {
+    return 0;
+  }
+  size_t digits = text[at] == '+' || text[at] == '-' ? at + 1 : at;
+  auto isDigit = [&](size_t i) { return i < text.size() && text[i] >= '0' && text[i] <= '9'; };
+  if (!isDigit(digits) && !(digits < text.size() && text[digits] == '.' && isDigit(digits + 1))) {
+    return 0;
+  }
+  if (text[digits] == '0' && digits + 1 < text.size() &&
+      (text[digits + 1] == 'x' || text[digits + 1] == 'X')) {
+    return 0;
+  }
+  static const locale_t cLocale = ::newlocale(LC_NUMERIC_MASK, "C", static_cast<locale_t>(0));
+  return cLocale != static_cast<locale_t>(0) ? ::strtod_l(text.c_str() + at, nullptr, cLocale)
+                                             : std::strtod(text.c_str() + at, nullptr);
 }
 
 }  // namespace
@@ -218,8 +255,7 @@ bool RegistryKey::ReadNumberList(std::u16string_view name, std::vector<int32_t>*
   std::string narrow = Narrow(text);
   size_t position = 0;
   while (!narrow.empty()) {
-    // strtol, unlike atoi, is defined for numbers too large for its type.
-    out->push_back(static_cast<int32_t>(std::strtol(narrow.c_str() + position, nullptr, 10)));
+    out->push_back(ToInt32(narrow.c_str() + position));
     size_t comma = narrow.find(',', position);
     if (comma == std::string::npos || comma + 1 == narrow.size()) {
       break;
@@ -247,7 +283,7 @@ bool RegistryKey::ReadFloat(std::u16string_view name, float* out, std::u16string
   if (!ReadString(name, &text, path)) {
     return false;
   }
-  double number = std::strtod(Narrow(text).c_str(), nullptr);
+  double number = DecimalToDouble(Narrow(text));
   // Beyond the range of a float the narrowing is undefined: give infinity.
   if (std::fabs(number) > std::numeric_limits<float>::max() && !std::isinf(number)) {
     number = number > 0 ? HUGE_VAL : -HUGE_VAL;
@@ -257,9 +293,11 @@ bool RegistryKey::ReadFloat(std::u16string_view name, float* out, std::u16string
 }
 
 bool RegistryKey::WriteFloat(std::u16string_view name, float value, std::u16string_view path) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%f", static_cast<double>(value));
-  return WriteString(name, FromUtf8(buffer), path);
+  // "%f" as in the C locale: the stored text never depends on the user's.
+  char buffer[400];
+  std::to_chars_result end = std::to_chars(buffer, buffer + sizeof buffer,
+                                           static_cast<double>(value), std::chars_format::fixed, 6);
+  return WriteString(name, FromUtf8(std::string_view(buffer, end.ptr - buffer)), path);
 }
 
 bool RegistryKey::ReadBytes(std::u16string_view name, uint8_t* buffer, uint32_t* size) {

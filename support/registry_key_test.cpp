@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 #include "platform/platform.h"
 #include "platform/registry/faulty_registry.h"
 #include "platform/registry/hive.h"
+#include "tests/forwarding_registry.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -106,7 +108,16 @@ TEST_F(RegistryKeyTest, TextEncodedValuesBothWays) {
     const char16_t* text;
     std::vector<int32_t> expected;
   };
-  const ListCase lists[] = {{u"7,8,", {7, 8}}, {u"1,,2", {1, 0, 2}}, {u"", {}}, {u" -3", {-3}}};
+  const int32_t max = std::numeric_limits<int32_t>::max();
+  const int32_t min = std::numeric_limits<int32_t>::min();
+  const ListCase lists[] = {{u"7,8,", {7, 8}},
+                            {u"1,,2", {1, 0, 2}},
+                            {u"", {}},
+                            {u" -3", {-3}},
+                            // Beyond 32 bits: the nearest end, never a wrapped number.
+                            {u"3000000000,-3000000000", {max, min}},
+                            {u"2147483647,-2147483648", {max, min}},
+                            {u"99999999999999999999999,x", {max, 0}}};
   for (const ListCase& c : lists) {
     SetString(hive_, u"K", u"L", c.text);
     std::vector<int32_t> list{99};
@@ -123,12 +134,23 @@ TEST_F(RegistryKeyTest, TextEncodedValuesBothWays) {
   float number = 0;
   EXPECT_TRUE(key.ReadFloat(u"F", &number));
   EXPECT_EQ(number, 1.5f);
-  SetString(hive_, u"K", u"F", u"abc");
-  EXPECT_TRUE(key.ReadFloat(u"F", &number));
-  EXPECT_EQ(number, 0.0f);
-  SetString(hive_, u"K", u"F", u"1e300");
-  EXPECT_TRUE(key.ReadFloat(u"F", &number));
-  EXPECT_TRUE(std::isinf(number));
+  const float infinity = std::numeric_limits<float>::infinity();
+  struct FloatCase {
+    const char16_t* text;
+    float expected;
+  };
+  // Decimal text only: hexadecimal, "inf" and "nan" count as no number.
+  const FloatCase floats[] = {{u"abc", 0.0f},       {u" -2.5e1", -25.0f}, {u".5", 0.5f},
+                              {u"+7.25 m", 7.25f},  {u"1e300", infinity}, {u"-1e300", -infinity},
+                              {u"0x10", 0.0f},      {u"0X1p3", 0.0f},     {u"inf", 0.0f},
+                              {u"-Infinity", 0.0f}, {u"nan", 0.0f},       {u"NAN(1)", 0.0f},
+                              {u"", 0.0f}};
+  for (const FloatCase& c : floats) {
+    SetString(hive_, u"K", u"F", c.text);
+    number = 99.0f;
+    EXPECT_TRUE(key.ReadFloat(u"F", &number));
+    EXPECT_EQ(number, c.expected) << testing::ValueData(hive_, u"K", u"F");
+  }
 }
 
 TEST_F(RegistryKeyTest, AccessorsRetargetToAnotherPath) {
@@ -195,42 +217,19 @@ TEST_F(RegistryKeyTest, DeleteTreeSkipsWhatItCannotDelete) {
 
 // A registry whose string value grows between the size query and the read,
 // as when another process writes it.
-class GrowingValue final : public PlatformRegistry {
+class GrowingValue final : public testing::ForwardingRegistry {
  public:
-  explicit GrowingValue(PlatformRegistry& inner) : inner_(inner) {}
+  using ForwardingRegistry::ForwardingRegistry;
   int grows = 0;
   std::u16string longer = u"a much longer text than before";
-  Status OpenKey(HKEY p, std::u16string_view path, uint32_t a, HKEY* r) override {
-    return inner_.OpenKey(p, path, a, r);
-  }
-  Status CreateKey(HKEY p, std::u16string_view path, uint32_t a, HKEY* r) override {
-    return inner_.CreateKey(p, path, a, r);
-  }
-  Status CloseKey(HKEY k) override { return inner_.CloseKey(k); }
-  Status EnumSubkey(HKEY k, uint32_t i, char16_t* n, uint32_t* c) override {
-    return inner_.EnumSubkey(k, i, n, c);
-  }
-  Status EnumValue(HKEY k, uint32_t i, char16_t* n, uint32_t* c, uint32_t* t, uint8_t* d,
-                   uint32_t* s) override {
-    return inner_.EnumValue(k, i, n, c, t, d, s);
-  }
   Status QueryValue(HKEY k, std::u16string_view n, uint32_t* t, uint8_t* d, uint32_t* s) override {
     if (d != nullptr && grows-- > 0) {
       longer += u'!';
-      inner_.SetValue(k, n, RegString, reinterpret_cast<const uint8_t*>(longer.c_str()),
-                      static_cast<uint32_t>((longer.size() + 1) * 2));
+      inner().SetValue(k, n, RegString, reinterpret_cast<const uint8_t*>(longer.c_str()),
+                       static_cast<uint32_t>((longer.size() + 1) * 2));
     }
-    return inner_.QueryValue(k, n, t, d, s);
+    return ForwardingRegistry::QueryValue(k, n, t, d, s);
   }
-  Status SetValue(HKEY k, std::u16string_view n, uint32_t t, const uint8_t* d,
-                  uint32_t s) override {
-    return inner_.SetValue(k, n, t, d, s);
-  }
-  Status DeleteValue(HKEY k, std::u16string_view n) override { return inner_.DeleteValue(k, n); }
-  Status DeleteKey(HKEY p, std::u16string_view path) override { return inner_.DeleteKey(p, path); }
-
- private:
-  PlatformRegistry& inner_;
 };
 
 TEST_F(RegistryKeyTest, AStringThatChangesWhileReadIsNeverReturnedCut) {

@@ -11,13 +11,17 @@ DeviceFixture::DeviceFixture()
     : files_(dir_ / "root"), devices_(registry_, files_), versions_(files_) {
   ::mkdir((dir_ / "root").c_str(), 0755);
   ::mkdir((dir_ / "root/windows").c_str(), 0755);
+  platform_ = SeeRegistry(registry_);
+}
+
+std::unique_ptr<ScopedPlatform> DeviceFixture::SeeRegistry(PlatformRegistry& registry) {
   PlatformServices services;
-  services.registry = &registry_;
+  services.registry = &registry;
   services.devices = &devices_;
   services.files = &files_;
   services.versions = &versions_;
   services.ui = &host_;
-  platform_ = std::make_unique<ScopedPlatform>(services);
+  return std::make_unique<ScopedPlatform>(services);
 }
 
 DeviceFixture::~DeviceFixture() = default;

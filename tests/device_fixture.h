@@ -41,6 +41,9 @@ class DeviceFixture : public ::testing::Test {
   std::string RunningPorts();
   // The number of problems and unused scripts in the headless host.
   void ExpectHostClean();
+  // The program sees registry (for example a wrapper of registry_) in place
+  // of registry_ while the result lives.
+  std::unique_ptr<ScopedPlatform> SeeRegistry(PlatformRegistry& registry);
 
   TempDir dir_;
   Hive hive_;

@@ -93,15 +93,9 @@ int Version(Device& device, const std::string& path) {
                       bytes[2] | bytes[3] << 8);
       }
       std::u16string sub = u"\\StringFileInfo\\" + FromUtf8(table) + u"\\FileVersion";
-      if (QueryVersionValue(block.data(), size, sub, &value, &length) && length != 0) {
-        auto* chars = static_cast<const uint8_t*>(value);
-        for (uint32_t i = 0; i < length; ++i) {
-          char16_t c = static_cast<char16_t>(chars[2 * i] | chars[2 * i + 1] << 8);
-          if (c == 0) {
-            break;
-          }
-          text.push_back(c);
-        }
+      VersionValue fileVersion;
+      if (QueryVersionValue(block.data(), size, sub, &fileVersion) && fileVersion.length != 0) {
+        text = VersionValueText(fileVersion);
       }
     }
   }

@@ -2,55 +2,64 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
-#include <cstdlib>
+#include <atomic>
+#include <cerrno>
+#include <memory>
 #include <unordered_set>
 
-#include "platform/host_io.h"
+#include "platform/files/open_beneath.h"
 #include "platform/text.h"
 
 namespace velmora {
 
 namespace {
 
-std::string RealPath(const std::string& path) {
-  char buffer[PATH_MAX];
-  return ::realpath(path.c_str(), buffer) != nullptr ? std::string(buffer) : std::string();
-}
-
 struct HostEntry {
   std::string hostName;
   std::u16string deviceName;
+  unsigned char type;  // d_type: DT_DIR, DT_REG, DT_LNK, DT_UNKNOWN, ...
 };
 
-// The entries of a host folder as the device sees them: valid names only,
-// one per case-folded name (the first in byte order).
-std::vector<HostEntry> DeviceEntries(const std::string& folder) {
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// The entries of an open folder whose names a device could carry, in the
+// order the host gives them.
+std::vector<HostEntry> ReadFolder(int folderFd) {
   std::vector<HostEntry> entries;
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
+  UniqueFd copy(::fcntl(folderFd, F_DUPFD_CLOEXEC, 0));
+  std::unique_ptr<DIR, DirCloser> dir(copy.valid() ? ::fdopendir(copy.get()) : nullptr);
+  if (!dir) {
     return entries;
   }
-  while (dirent* entry = ::readdir(dir)) {
-    std::string name = entry->d_name;
+  copy.Release();  // the DIR owns it now
+  while (dirent* entry = ::readdir(dir.get())) {
+    std::string_view name = entry->d_name;
     if (name == "." || name == "..") {
       continue;
     }
     bool valid = true;
     std::u16string wide = FromUtf8(name, &valid);
     if (valid && IsValidDeviceName(wide)) {
-      entries.push_back(HostEntry{name, wide});
+      entries.push_back(HostEntry{std::string(name), std::move(wide), entry->d_type});
     }
   }
-  ::closedir(dir);
+  return entries;
+}
+
+// The entries as the device sees them: one per case-folded name (the first
+// in byte order), in byte order.
+std::vector<HostEntry> DeviceEntries(int folderFd) {
+  std::vector<HostEntry> entries = ReadFolder(folderFd);
   std::sort(entries.begin(), entries.end(),
             [](const HostEntry& a, const HostEntry& b) { return a.hostName < b.hostName; });
   std::vector<HostEntry> unique;
+  unique.reserve(entries.size());
   std::unordered_set<std::u16string> seen;
   for (HostEntry& entry : entries) {
     if (seen.insert(FoldCase(entry.deviceName)).second) {
@@ -58,6 +67,87 @@ std::vector<HostEntry> DeviceEntries(const std::string& folder) {
     }
   }
   return unique;
+}
+
+// The host name of the entry the device sees as name in an open folder:
+// of those equal to it ignoring case the first in byte order; "" if none.
+std::string HostNameOf(int folderFd, std::u16string_view name) {
+  const std::u16string folded = FoldCase(name);
+  std::string found;
+  for (HostEntry& entry : ReadFolder(folderFd)) {
+    if ((found.empty() || entry.hostName < found) && FoldCase(entry.deviceName) == folded) {
+      found = std::move(entry.hostName);
+    }
+  }
+  return found;
+}
+
+std::string Join(const std::string& folder, const std::string& name) {
+  return folder.empty() ? name : name.empty() ? folder : folder + "/" + name;
+}
+
+// Replaces name in an open folder with bytes so that a crash leaves the old
+// or the new content: a new file beside it (never through a link), flushed,
+// renamed over name, and the folder flushed.
+bool ReplaceFileIn(int folderFd, const std::string& name, std::string_view bytes) {
+  static std::atomic<unsigned> counter{0};
+  std::string temporary;
+  UniqueFd file;
+  for (int attempt = 0; attempt < 3 && !file.valid(); ++attempt) {
+    temporary =
+        ".~velmora." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    file.Reset(::openat(folderFd, temporary.c_str(),
+                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+    if (!file.valid() && errno != EEXIST) {
+      return false;
+    }
+  }
+  if (!file.valid()) {
+    return false;
+  }
+  bool written = true;
+  for (size_t done = 0; written && done < bytes.size();) {
+    ssize_t n = ::write(file.get(), bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    written = n > 0;
+    done += written ? static_cast<size_t>(n) : 0;
+  }
+  written = written && ::fsync(file.get()) == 0;
+  file.Reset();
+  if (!written || ::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
+    ::unlinkat(folderFd, temporary.c_str(), 0);
+    return false;
+  }
+  ::fsync(folderFd);
+  return true;
+}
+
+// Reads an open regular file whole.
+bool ReadOpenFile(int fd, std::string* bytes) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
+  std::string data;
+  data.reserve(static_cast<size_t>(info.st_size));
+  char buffer[65536];
+  while (true) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      return false;
+    }
+    if (n == 0) {
+      break;
+    }
+    data.append(buffer, static_cast<size_t>(n));
+  }
+  *bytes = std::move(data);
+  return true;
 }
 
 }  // namespace
@@ -101,58 +191,51 @@ bool MatchesPattern(std::u16string_view pattern, std::u16string_view name) {
 
 DeviceFiles::DeviceFiles(std::string hostRoot) : root_(std::move(hostRoot)) {}
 
-bool DeviceFiles::Inside(const std::string& hostPath) {
-  if (realRoot_.empty()) {
-    realRoot_ = RealPath(root_);  // the root may be made after this object
-  }
-  std::string real = RealPath(hostPath);
-  if (real.empty() || realRoot_.empty()) {
-    return false;
-  }
-  return real == realRoot_ || real.rfind(realRoot_ + "/", 0) == 0;
+std::string DeviceFiles::HostPath::full() const {
+  return Join(folder, name);
 }
 
-bool DeviceFiles::Resolve(std::u16string_view path, bool mayBeMissing, std::string* host,
-                          bool* exists) {
+UniqueFd DeviceFiles::OpenRoot() const {
+  return UniqueFd(::open(root_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
+bool DeviceFiles::Resolve(int rootFd, std::u16string_view path, bool mayBeMissing, HostPath* host) {
   std::vector<std::u16string> parts = SplitPath(path, u"\\/");
-  std::string current = root_;
-  *exists = true;
+  *host = HostPath();
   for (size_t i = 0; i < parts.size(); ++i) {
     if (!IsValidDeviceName(parts[i])) {
       return false;
     }
-    if (!Inside(current)) {
-      return false;  // a link on the way leads out of the device
+    std::string walked = host->full();
+    UniqueFd folder = OpenBeneath(rootFd, walked, O_RDONLY | O_DIRECTORY);
+    if (!folder.valid()) {
+      return false;
     }
-    const std::u16string folded = FoldCase(parts[i]);
-    std::string found;
-    for (const HostEntry& entry : DeviceEntries(current)) {
-      if (FoldCase(entry.deviceName) == folded) {
-        found = entry.hostName;
-        break;
-      }
-    }
+    std::string found = HostNameOf(folder.get(), parts[i]);
     if (found.empty()) {
       if (!mayBeMissing || i + 1 != parts.size()) {
         return false;
       }
-      *exists = false;
+      host->exists = false;
       found = ToUtf8(parts[i]);
     }
-    current += "/" + found;
+    host->folder = walked;
+    host->name = found;
   }
-  if (*exists && !Inside(current)) {
-    return false;
-  }
-  *host = current;
-  return true;
+  // An entry the device cannot reach (a link leading out) is not there for
+  // it: it is neither used nor replaced.
+  return !host->exists || OpenBeneath(rootFd, host->full(), O_PATH).valid();
 }
 
 uint32_t DeviceFiles::FileAttributes(std::u16string_view path) {
-  std::string host;
-  bool exists = false;
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), path, false, &host)) {
+    return InvalidFileAttributes;
+  }
+  UniqueFd object = OpenBeneath(root.get(), host.full(), O_PATH);
   struct stat info {};
-  if (!Resolve(path, false, &host, &exists) || ::stat(host.c_str(), &info) != 0) {
+  if (!object.valid() || ::fstat(object.get(), &info) != 0) {
     return InvalidFileAttributes;
   }
   if (S_ISDIR(info.st_mode)) {
@@ -163,61 +246,76 @@ uint32_t DeviceFiles::FileAttributes(std::u16string_view path) {
 }
 
 bool DeviceFiles::RemoveFile(std::u16string_view path) {
-  std::string host;
-  bool exists = false;
-  struct stat info {};
-  if (!Resolve(path, false, &host, &exists) || ::lstat(host.c_str(), &info) != 0 ||
-      S_ISDIR(info.st_mode)) {
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), path, false, &host) || host.name.empty()) {
     return false;
   }
-  return ::unlink(host.c_str()) == 0;
+  UniqueFd folder = OpenBeneath(root.get(), host.folder, O_PATH | O_DIRECTORY);
+  struct stat info {};
+  return folder.valid() &&
+         ::fstatat(folder.get(), host.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+         !S_ISDIR(info.st_mode) && ::unlinkat(folder.get(), host.name.c_str(), 0) == 0;
 }
 
 bool DeviceFiles::RenameFile(std::u16string_view oldPath, std::u16string_view newPath) {
-  std::string from;
-  std::string to;
-  bool exists = false;
-  if (!Resolve(oldPath, false, &from, &exists) || !Resolve(newPath, true, &to, &exists) || exists) {
+  UniqueFd root = OpenRoot();
+  HostPath from;
+  HostPath to;
+  if (!root.valid() || !Resolve(root.get(), oldPath, false, &from) || from.name.empty() ||
+      !Resolve(root.get(), newPath, true, &to) || to.exists) {
     return false;
   }
-  return ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0;
+  UniqueFd fromFolder = OpenBeneath(root.get(), from.folder, O_PATH | O_DIRECTORY);
+  UniqueFd toFolder = OpenBeneath(root.get(), to.folder, O_PATH | O_DIRECTORY);
+  return fromFolder.valid() && toFolder.valid() &&
+         ::renameat2(fromFolder.get(), from.name.c_str(), toFolder.get(), to.name.c_str(),
+                     RENAME_NOREPLACE) == 0;
 }
 
 bool DeviceFiles::MakeDirectory(std::u16string_view path) {
-  std::string host;
-  bool exists = false;
-  if (!Resolve(path, true, &host, &exists) || exists) {
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), path, true, &host) || host.exists) {
     return false;
   }
-  return ::mkdir(host.c_str(), 0755) == 0;
+  UniqueFd folder = OpenBeneath(root.get(), host.folder, O_PATH | O_DIRECTORY);
+  return folder.valid() && ::mkdirat(folder.get(), host.name.c_str(), 0755) == 0;
 }
 
 SearchHandle DeviceFiles::FindFirst(std::u16string_view pattern, FindData* data) {
   std::u16string text(pattern);
   std::replace(text.begin(), text.end(), u'/', u'\\');
   size_t slash = text.rfind(u'\\');
-  std::u16string folder = slash == std::u16string::npos ? u"" : text.substr(0, slash);
+  std::u16string folderPath = slash == std::u16string::npos ? u"" : text.substr(0, slash);
   std::u16string wildcard = slash == std::u16string::npos ? text : text.substr(slash + 1);
-  std::string host;
-  bool exists = false;
-  struct stat info {};
-  if (!Resolve(folder, false, &host, &exists) || ::stat(host.c_str(), &info) != 0 ||
-      !S_ISDIR(info.st_mode)) {
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), folderPath, false, &host)) {
+    return InvalidSearchHandle;
+  }
+  const std::string folderName = host.full();
+  UniqueFd folder = OpenBeneath(root.get(), folderName, O_RDONLY | O_DIRECTORY);
+  if (!folder.valid()) {
     return InvalidSearchHandle;
   }
   Search search;
-  for (const HostEntry& entry : DeviceEntries(host)) {
-    struct stat item {};
-    std::string itemPath = host + "/" + entry.hostName;
-    if (!MatchesPattern(wildcard, entry.deviceName) || ::lstat(itemPath.c_str(), &item) != 0) {
+  for (HostEntry& entry : DeviceEntries(folder.get())) {
+    if (!MatchesPattern(wildcard, entry.deviceName)) {
       continue;
     }
-    // The folder is inside the root; only a link can lead out of it.
-    if (S_ISLNK(item.st_mode) && (!Inside(itemPath) || ::stat(itemPath.c_str(), &item) != 0)) {
-      continue;
+    bool directory = entry.type == DT_DIR;
+    if (entry.type == DT_LNK || entry.type == DT_UNKNOWN) {
+      // A link counts as what it leads to, and only when that is inside.
+      UniqueFd target = OpenBeneath(root.get(), Join(folderName, entry.hostName), O_PATH);
+      struct stat info {};
+      if (!target.valid() || ::fstat(target.get(), &info) != 0) {
+        continue;
+      }
+      directory = S_ISDIR(info.st_mode);
     }
-    uint32_t attributes = S_ISDIR(item.st_mode) ? FileAttributeDirectory : FileAttributeArchive;
-    search.entries.push_back(FindData{attributes, entry.deviceName});
+    search.entries.push_back(FindData{directory ? FileAttributeDirectory : FileAttributeArchive,
+                                      std::move(entry.deviceName)});
   }
   if (search.entries.empty()) {
     return InvalidSearchHandle;
@@ -243,19 +341,24 @@ void DeviceFiles::FindEnd(SearchHandle handle) {
 }
 
 bool DeviceFiles::ReadWholeFile(std::u16string_view path, std::string* bytes) {
-  std::string host;
-  bool exists = false;
-  std::string error;
-  struct stat info {};
-  return Resolve(path, false, &host, &exists) && ::stat(host.c_str(), &info) == 0 &&
-         S_ISREG(info.st_mode) && ReadHostFile(host, bytes, &error);
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), path, false, &host)) {
+    return false;
+  }
+  // Without O_NONBLOCK a FIFO would block the open.
+  UniqueFd file = OpenBeneath(root.get(), host.full(), O_RDONLY | O_NONBLOCK);
+  return file.valid() && ReadOpenFile(file.get(), bytes);
 }
 
 bool DeviceFiles::WriteWholeFile(std::u16string_view path, std::string_view bytes) {
-  std::string host;
-  bool exists = false;
-  std::string error;
-  return Resolve(path, true, &host, &exists) && WriteHostFileAtomically(host, bytes, &error);
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), path, true, &host) || host.name.empty()) {
+    return false;
+  }
+  UniqueFd folder = OpenBeneath(root.get(), host.folder, O_RDONLY | O_DIRECTORY);
+  return folder.valid() && ReplaceFileIn(folder.get(), host.name, bytes);
 }
 
 }  // namespace velmora

@@ -7,7 +7,10 @@
 // reached. Host names that a device could not carry (not valid UTF-8,
 // containing "\") are not listed. New names keep the case given. Nothing
 // outside the root can be reached: "." and ".." components are refused,
-// and so is any path that leads outside through a link.
+// and so is any path that leads outside through a link. Every operation
+// resolves and opens (creates, renames, removes, lists) in one step below a
+// descriptor of the root (OpenBeneath), so a link swapped in while it runs
+// leads nowhere outside either; absolute links are refused.
 #pragma once
 
 #include <map>
@@ -15,6 +18,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/files/open_beneath.h"
 
 namespace velmora {
 
@@ -35,14 +39,26 @@ class DeviceFiles final : public PlatformFiles {
   bool WriteWholeFile(std::u16string_view path, std::string_view bytes);
 
  private:
-  // Resolves a device path to a host path inside the root. With
-  // mayBeMissing, the last component need not exist (it is then taken as
-  // given). False for a path that is not allowed or cannot be resolved.
-  bool Resolve(std::u16string_view path, bool mayBeMissing, std::string* host, bool* exists);
-  bool Inside(const std::string& hostPath);
+  // A device path resolved to host names relative to the root: the folder
+  // ("" for the root) and the last component's name ("" for the root
+  // itself). The name is the host's when the entry exists, else as given.
+  struct HostPath {
+    std::string folder;
+    std::string name;
+    bool exists = true;
+    std::string full() const;
+  };
+
+  // The root's descriptor, opened for each operation: the root may be made
+  // after this object, or replaced.
+  UniqueFd OpenRoot() const;
+  // Matches each component ignoring case in its folder, every folder opened
+  // below rootFd with OpenBeneath. With mayBeMissing the last component need
+  // not exist. False for a path that is not allowed or cannot be resolved,
+  // and for an entry that only a link leading out would reach.
+  bool Resolve(int rootFd, std::u16string_view path, bool mayBeMissing, HostPath* host);
 
   std::string root_;
-  std::string realRoot_;
   struct Search {
     std::vector<FindData> entries;
     size_t next = 0;

@@ -1,9 +1,17 @@
 #include "platform/files/device_files.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "platform/files/open_beneath.h"
 #include "platform/text.h"
 #include "tests/test_support.h"
 
@@ -13,9 +21,11 @@ namespace {
 using testing::TempDir;
 using testing::WriteFileText;
 
-class DeviceFilesTest : public ::testing::Test {
+// Every case runs with the kernel's openat2 and with the component walk.
+class DeviceFilesTest : public ::testing::TestWithParam<BeneathResolver> {
  protected:
   void SetUp() override {
+    SetBeneathResolver(GetParam());
     ::mkdir(root_.c_str(), 0755);
     ::mkdir((root_ + "/Windows").c_str(), 0755);
     ::mkdir((root_ + "/My Documents").c_str(), 0755);
@@ -25,6 +35,7 @@ class DeviceFilesTest : public ::testing::Test {
     WriteFileText(root_ + "/My Documents/A.TXT", "a");
     WriteFileText(dir_ / "secret", "outside");
   }
+  void TearDown() override { SetBeneathResolver(BeneathResolver::Auto); }
 
   std::vector<std::string> List(std::u16string_view pattern) {
     std::vector<std::string> names;
@@ -41,26 +52,31 @@ class DeviceFilesTest : public ::testing::Test {
     return names;
   }
 
+  std::string FileBytes(std::u16string_view path) {
+    std::string bytes;
+    return files_.ReadWholeFile(path, &bytes) ? bytes : "(none)";
+  }
+
   TempDir dir_;
   std::string root_ = dir_ / "root";
   DeviceFiles files_{root_};
 };
 
-TEST_F(DeviceFilesTest, ResolvesEveryComponentIgnoringCase) {
+TEST_P(DeviceFilesTest, ResolvesEveryComponentIgnoringCase) {
   EXPECT_EQ(files_.FileAttributes(u"\\windows\\velmora.DLL"), FileAttributeArchive);
   EXPECT_EQ(files_.FileAttributes(u"/WINDOWS"), FileAttributeDirectory);
   EXPECT_EQ(files_.FileAttributes(u"\\windows\\missing.dll"), InvalidFileAttributes);
   EXPECT_EQ(files_.FileAttributes(u"\\"), FileAttributeDirectory);
 }
 
-TEST_F(DeviceFilesTest, ListsAFolderWithItsPattern) {
+TEST_P(DeviceFilesTest, ListsAFolderWithItsPattern) {
   EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"My Documents/", "Windows/"}));
   EXPECT_EQ(List(u"\\my documents\\*.*"), (std::vector<std::string>{".hidden/", "A.TXT", "b.txt"}));
   EXPECT_EQ(List(u"\\my documents\\*.txt"), (std::vector<std::string>{"A.TXT", "b.txt"}));
   EXPECT_TRUE(List(u"\\nowhere\\*.*").empty());
 }
 
-TEST_F(DeviceFilesTest, NamesDifferingOnlyInCaseShowAsOne) {
+TEST_P(DeviceFilesTest, NamesDifferingOnlyInCaseShowAsOne) {
   WriteFileText(root_ + "/Windows/velmora.dll", "other");
   EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"Velmora.dll"}));
   std::string bytes;
@@ -68,7 +84,7 @@ TEST_F(DeviceFilesTest, NamesDifferingOnlyInCaseShowAsOne) {
   EXPECT_EQ(bytes, "dll");  // "Velmora.dll" comes first in byte order
 }
 
-TEST_F(DeviceFilesTest, RenameRefusesAnExistingTargetAndKeepsNewCase) {
+TEST_P(DeviceFilesTest, RenameRefusesAnExistingTargetAndKeepsNewCase) {
   WriteFileText(root_ + "/Windows/Velmora_tmp.dll", "new");
   EXPECT_FALSE(files_.RenameFile(u"\\windows\\velmora_tmp.dll", u"\\windows\\VELMORA.DLL"));
   EXPECT_TRUE(files_.RemoveFile(u"\\windows\\velmora.dll"));
@@ -78,14 +94,14 @@ TEST_F(DeviceFilesTest, RenameRefusesAnExistingTargetAndKeepsNewCase) {
   EXPECT_FALSE(files_.RemoveFile(u"\\windows"));  // folders are not files
 }
 
-TEST_F(DeviceFilesTest, MakeDirectoryCreatesOneFolder) {
+TEST_P(DeviceFilesTest, MakeDirectoryCreatesOneFolder) {
   EXPECT_TRUE(files_.MakeDirectory(u"\\My Documents\\Logs"));
   EXPECT_FALSE(files_.MakeDirectory(u"\\my documents\\LOGS"));  // exists
   EXPECT_FALSE(files_.MakeDirectory(u"\\Missing\\Logs"));       // no parent
   EXPECT_EQ(files_.FileAttributes(u"\\My Documents\\logs"), FileAttributeDirectory);
 }
 
-TEST_F(DeviceFilesTest, NothingOutsideTheRootCanBeReached) {
+TEST_P(DeviceFilesTest, NothingOutsideTheRootCanBeReached) {
   ASSERT_EQ(::symlink(dir_.path().c_str(), (root_ + "/escape").c_str()), 0);
   ASSERT_EQ(::symlink((dir_ / "secret").c_str(), (root_ + "/secretlink").c_str()), 0);
   std::string bytes;
@@ -110,6 +126,93 @@ TEST_F(DeviceFilesTest, NothingOutsideTheRootCanBeReached) {
   EXPECT_EQ(testing::ReadFileText(dir_ / "secret"), "outside");
   EXPECT_EQ(::access((dir_ / "made").c_str(), F_OK), -1);
 }
+
+TEST_P(DeviceFilesTest, LinksThatStayInsideAreFollowed) {
+  ASSERT_EQ(::symlink("Windows", (root_ + "/System").c_str()), 0);
+  ASSERT_EQ(::symlink("../Windows/Velmora.dll", (root_ + "/My Documents/driver").c_str()), 0);
+  EXPECT_EQ(files_.FileAttributes(u"\\system\\velmora.dll"), FileAttributeArchive);
+  EXPECT_EQ(FileBytes(u"\\My Documents\\DRIVER"), "dll");
+  EXPECT_EQ(List(u"\\*.*"), (std::vector<std::string>{"My Documents/", "System/", "Windows/"}));
+  EXPECT_TRUE(files_.WriteWholeFile(u"\\System\\new.dll", "new"));
+  EXPECT_EQ(testing::ReadFileText(root_ + "/Windows/new.dll"), "new");
+  EXPECT_TRUE(files_.MakeDirectory(u"\\System\\Made"));
+  EXPECT_TRUE(files_.RenameFile(u"\\System\\new.dll", u"\\System\\Made\\moved.dll"));
+  EXPECT_EQ(testing::ReadFileText(root_ + "/Windows/Made/moved.dll"), "new");
+  EXPECT_TRUE(files_.RemoveFile(u"\\System\\made\\MOVED.dll"));
+  EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"Made/", "Velmora.dll"}));
+}
+
+TEST_P(DeviceFilesTest, WholeFilesAreReplacedAndOnlyRegularFilesRead) {
+  EXPECT_TRUE(files_.WriteWholeFile(u"\\WINDOWS\\velmora.dll", "replaced"));
+  EXPECT_EQ(testing::ReadFileText(root_ + "/Windows/Velmora.dll"), "replaced");  // its own name
+  EXPECT_TRUE(files_.WriteWholeFile(u"\\Windows\\New.DLL", ""));
+  EXPECT_EQ(FileBytes(u"\\windows\\new.dll"), "");
+  EXPECT_FALSE(files_.WriteWholeFile(u"\\Windows", "over a folder"));
+  EXPECT_FALSE(files_.WriteWholeFile(u"\\", "the root"));
+  ASSERT_EQ(::mkfifo((root_ + "/Windows/fifo").c_str(), 0644), 0);
+  EXPECT_EQ(FileBytes(u"\\windows\\fifo"), "(none)");  // neither read nor waited for
+  EXPECT_EQ(FileBytes(u"\\windows"), "(none)");
+  EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"New.DLL", "Velmora.dll", "fifo"}));
+}
+
+// A thread swaps "box" between a folder inside the root and a link to a
+// folder outside, as fast as it can, while the device reads, writes, lists,
+// creates, renames and removes below "\box". Whatever the timing, nothing
+// outside is ever read, listed or changed.
+TEST_P(DeviceFilesTest, ALinkSwappedInMeanwhileNeverLeadsOutside) {
+  const std::string outside = dir_ / "outside";
+  ::mkdir(outside.c_str(), 0755);
+  WriteFileText(outside + "/f", "outside");
+  WriteFileText(outside + "/only-outside", "");
+  ::mkdir((root_ + "/box").c_str(), 0755);
+  WriteFileText(root_ + "/box/f", "inside");
+  ASSERT_EQ(::symlink(outside.c_str(), (root_ + "/spare").c_str()), 0);
+  std::atomic<bool> stop{false};
+  std::atomic<int> swaps{0};
+  std::thread swapper([&] {
+    const std::string box = root_ + "/box";
+    const std::string spare = root_ + "/spare";
+    while (!stop) {
+      ::renameat2(AT_FDCWD, box.c_str(), AT_FDCWD, spare.c_str(), RENAME_EXCHANGE);
+      ++swaps;
+    }
+  });
+  int outsideReads = 0;
+  int outsideListings = 0;
+  for (int i = 0; i < 2000; ++i) {
+    std::string bytes;
+    if (files_.ReadWholeFile(u"\\box\\f", &bytes) && bytes != "inside") {
+      ++outsideReads;
+    }
+    for (const std::string& name : List(u"\\box\\*.*")) {
+      outsideListings += name == "only-outside";
+    }
+    std::u16string name = FromUtf8(std::to_string(i));
+    if (i % 10 == 0 && files_.WriteWholeFile(u"\\box\\w" + name, "x")) {
+      files_.RenameFile(u"\\box\\w" + name, u"\\box\\r" + name);
+      files_.RemoveFile(u"\\box\\r" + name);
+    }
+    files_.MakeDirectory(u"\\box\\d" + name);
+  }
+  stop = true;
+  swapper.join();
+  EXPECT_GT(swaps.load(), 0);
+  EXPECT_EQ(outsideReads, 0);
+  EXPECT_EQ(outsideListings, 0);
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::directory_iterator(outside)) {
+    left.push_back(entry.path().filename().string());
+  }
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"f", "only-outside"}));
+  EXPECT_EQ(testing::ReadFileText(outside + "/f"), "outside");
+}
+
+INSTANTIATE_TEST_SUITE_P(Resolvers, DeviceFilesTest,
+                         ::testing::Values(BeneathResolver::Auto, BeneathResolver::ComponentWalk),
+                         [](const ::testing::TestParamInfo<BeneathResolver>& info) {
+                           return info.param == BeneathResolver::Auto ? "Openat2" : "ComponentWalk";
+                         });
 
 TEST(DevicePaths, Patterns) {
   EXPECT_TRUE(MatchesPattern(u"*.*", u"noextension"));

@@ -21,7 +21,9 @@ namespace {
 
 std::atomic<bool> frontRequested{false};
 
-void OnFrontRequest(int) { frontRequested = true; }
+void OnFrontRequest(int) {
+  frontRequested = true;
+}
 
 std::string OwnPathUtf8() {
   char16_t path[4096] = {};
@@ -83,7 +85,8 @@ SingleInstance::~SingleInstance() {
   }
 }
 
-bool SingleInstance::BringRunningInstanceToFront(int attempts, std::chrono::milliseconds pause) {
+bool SingleInstance::BringRunningInstanceToFront(int attempts, std::chrono::milliseconds pause,
+                                                 const Wait& wait) {
   std::u16string ownExe = FromUtf8(OwnPathUtf8());
   for (int attempt = 0; attempt < attempts; ++attempt) {
     char buffer[32] = {};
@@ -93,13 +96,17 @@ bool SingleInstance::BringRunningInstanceToFront(int attempts, std::chrono::mill
         ::kill(pid, SIGUSR1) == 0) {
       return true;
     }
-    if (attempt + 1 < attempts) {
+    if (wait) {
+      wait(pause);
+    } else {
       std::this_thread::sleep_for(pause);
     }
   }
   return false;
 }
 
-bool TakeBringToFrontRequest() { return frontRequested.exchange(false); }
+bool TakeBringToFrontRequest() {
+  return frontRequested.exchange(false);
+}
 
 }  // namespace velmora::ui

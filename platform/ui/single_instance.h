@@ -6,6 +6,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace velmora::ui {
@@ -21,9 +22,13 @@ class SingleInstance {
   bool IsFirst() const { return first_; }
 
   // Looks for the running instance (same executable path, compared ignoring
-  // case) and asks it to show itself; up to attempts tries, pause apart.
+  // case) and asks it to show itself; up to attempts tries, each
+  // unsuccessful one (the last too) followed by a pause. wait sleeps for a
+  // pause; tests pass their own.
+  using Wait = std::function<void(std::chrono::milliseconds)>;
   bool BringRunningInstanceToFront(int attempts = 3,
-                                   std::chrono::milliseconds pause = std::chrono::seconds(1));
+                                   std::chrono::milliseconds pause = std::chrono::seconds(1),
+                                   const Wait& wait = nullptr);
 
   const std::string& lockPath() const { return lockPath_; }
 

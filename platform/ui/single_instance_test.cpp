@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 #include "tests/test_support.h"
 
@@ -60,6 +61,17 @@ TEST(SingleInstance, ASecondStartBringsTheFirstToTheFront) {
   EXPECT_EQ(ExitCode(first), 0);
   SingleInstance later(device.path());  // the first one has ended
   EXPECT_TRUE(later.IsFirst());
+}
+
+TEST(SingleInstance, EachOfThreeUnsuccessfulAttemptsIsFollowedByAPause) {
+  testing::TempDir device;
+  SingleInstance first(device.path());  // this process: never its own front
+  SingleInstance second(device.path());
+  ASSERT_FALSE(second.IsFirst());
+  std::vector<std::chrono::milliseconds> pauses;
+  EXPECT_FALSE(second.BringRunningInstanceToFront(
+      3, 1s, [&](std::chrono::milliseconds pause) { pauses.push_back(pause); }));
+  EXPECT_EQ(pauses, (std::vector<std::chrono::milliseconds>{1s, 1s, 1s}));
 }
 
 TEST(SingleInstance, AKilledInstanceNeverBlocksTheNextStart) {

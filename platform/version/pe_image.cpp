@@ -126,13 +126,23 @@ std::string VersionNode(std::u16string_view key, uint16_t type, const std::strin
   return node;
 }
 
-std::string TextNode(std::u16string_view key, std::u16string_view text) {
+// A string-table entry. By default a text value with its terminator and its
+// length in characters; type, statedLength and terminated craft others.
+std::string TextNode(std::u16string_view key, std::u16string_view text, uint16_t type = 1,
+                     int32_t statedLength = -1, bool terminated = true) {
   std::string value;
   for (char16_t c : text) {
     Append16(value, c);
   }
-  Append16(value, 0);
-  std::string node = VersionNode(key, 1, value, static_cast<uint16_t>(text.size() + 1), "");
+  if (terminated) {
+    Append16(value, 0);
+  }
+  uint32_t length =
+      type == 1 ? static_cast<uint32_t>(value.size() / 2) : static_cast<uint32_t>(value.size());
+  if (statedLength >= 0) {
+    length = static_cast<uint32_t>(statedLength);
+  }
+  std::string node = VersionNode(key, type, value, static_cast<uint16_t>(length), "");
   Pad4(node);
   return node;
 }
@@ -229,10 +239,13 @@ std::string BuildVersionBlock(const VersionSpec& layout) {
   char tableName[16];
   std::snprintf(tableName, sizeof tableName, "%04x%04x", layout.language, layout.codePage);
   std::u16string table(tableName, tableName + 8);
-  std::string strings = TextNode(u"FileVersion", layout.fileVersionText);
+  std::string strings;
   for (const auto& [key, text] : layout.otherStrings) {
     strings += TextNode(key, text);
   }
+  // Last, so that a crafted value that is read too far leaves the block.
+  strings += TextNode(u"FileVersion", layout.fileVersionText, layout.fileVersionType,
+                      layout.fileVersionStatedLength, layout.fileVersionTerminated);
   std::string children =
       VersionNode(u"StringFileInfo", 1, "", 0, VersionNode(table, 1, "", 0, strings));
   if (layout.translationTable) {

@@ -8,26 +8,13 @@
 namespace velmora {
 namespace {
 
-std::u16string Text(const void* value, uint32_t length) {
-  auto* bytes = static_cast<const uint8_t*>(value);
-  std::u16string text;
-  for (uint32_t i = 0; i < length; ++i) {
-    char16_t c = static_cast<char16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
-    if (c == 0)
-      break;
-    text.push_back(c);
-  }
-  return text;
-}
-
 std::string Lookup(const std::string& block, std::u16string_view path) {
-  const void* value = nullptr;
-  uint32_t length = 0;
+  VersionValue value;
   if (!QueryVersionValue(reinterpret_cast<const uint8_t*>(block.data()),
-                         static_cast<uint32_t>(block.size()), path, &value, &length)) {
+                         static_cast<uint32_t>(block.size()), path, &value)) {
     return "(none)";
   }
-  return ToUtf8(Text(value, length));
+  return ToUtf8(VersionValueText(value));
 }
 
 TEST(PeImage, ReadsTheVersionOfPe32AndPe32PlusImages) {
@@ -82,7 +69,7 @@ TEST(PeImage, MalformedImagesHaveNoVersion) {
   EXPECT_FALSE(ExtractVersionResource(hostile, &block));
 }
 
-TEST(VersionBlock, ATextWithoutItsTerminatorInTheBlockIsNotReturned) {
+TEST(VersionBlock, ABlockCutShortInsideTheTextHasNoVersion) {
   VersionSpec layout;
   layout.fileVersionText = u"9.9";
   std::string block = BuildVersionBlock(layout);
@@ -90,6 +77,26 @@ TEST(VersionBlock, ATextWithoutItsTerminatorInTheBlockIsNotReturned) {
   size_t at = block.find(std::string("9\0.\0", 4));
   ASSERT_NE(at, std::string::npos);
   EXPECT_EQ(Lookup(block.substr(0, at + 4), u"\\StringFileInfo\\040904e4\\FileVersion"), "(none)");
+}
+
+// A value never reaches past its node: a stated length beyond the node is
+// cut to it, so a binary value read by its length stays inside.
+TEST(VersionBlock, AStatedLengthBeyondTheNodeIsCutToTheNode) {
+  VersionSpec layout;
+  layout.fileVersionText = u"1.0";
+  layout.fileVersionStatedLength = 400;
+  layout.translationTable = false;
+  for (uint16_t type : {0, 1}) {
+    layout.fileVersionType = type;
+    std::string block = BuildVersionBlock(layout);
+    VersionValue value;
+    ASSERT_TRUE(QueryVersionValue(reinterpret_cast<const uint8_t*>(block.data()),
+                                  static_cast<uint32_t>(block.size()),
+                                  u"\\StringFileInfo\\040904e4\\FileVersion", &value));
+    EXPECT_EQ(value.room, 8u);  // "1.0" and its zero
+    EXPECT_EQ(value.length, type == 1 ? 4u : 8u);
+    EXPECT_EQ(ToUtf8(VersionValueText(value)), "1.0");
+  }
 }
 
 }  // namespace

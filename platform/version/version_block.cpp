@@ -2,7 +2,9 @@
 //   WORD wLength; WORD wValueLength; WORD wType; WCHAR szKey[]; (pad to 4)
 //   value (wValueLength characters when wType is 1, bytes when 0); (pad to 4)
 //   children
-// and every read below is checked against the block's bounds.
+// and every read below is checked against the block's bounds and stays
+// within the node it belongs to.
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -57,23 +59,25 @@ bool ReadNode(const uint8_t* block, uint32_t offset, uint32_t limit, Node* node)
     }
     node->key.push_back(c);
   }
-  node->valueOffset = Align4(at);
-  uint32_t valueBytes = node->type == 1 ? node->valueLength * 2u : node->valueLength;
-  if (node->valueOffset > node->end || valueBytes > node->end - node->valueOffset) {
-    // Some writers round wLength down past the value; the value must fit.
-    if (node->valueLength != 0) {
-      return false;
-    }
-    node->valueOffset = node->end;
+  node->valueOffset = std::min(Align4(at), node->end);
+  // A stated length that runs past the node (some writers state text
+  // lengths in bytes, or round wLength down) is cut to the node: nothing
+  // outside the node ever counts as its value.
+  uint32_t room = node->end - node->valueOffset;
+  if (node->type == 1) {
+    node->valueLength = static_cast<uint16_t>(std::min<uint32_t>(node->valueLength, room / 2));
+    node->childrenOffset = Align4(node->valueOffset + node->valueLength * 2u);
+  } else {
+    node->valueLength = static_cast<uint16_t>(std::min<uint32_t>(node->valueLength, room));
+    node->childrenOffset = Align4(node->valueOffset + node->valueLength);
   }
-  node->childrenOffset = Align4(node->valueOffset + valueBytes);
   return true;
 }
 
 }  // namespace
 
 int QueryVersionValue(const uint8_t* block, uint32_t blockSize, std::u16string_view subBlock,
-                      const void** value, uint32_t* length) {
+                      VersionValue* value) {
   Node node;
   if (block == nullptr || !ReadNode(block, 0, blockSize, &node)) {
     return 0;
@@ -94,19 +98,33 @@ int QueryVersionValue(const uint8_t* block, uint32_t blockSize, std::u16string_v
     }
     node = child;
   }
-  if (node.type == 1 && node.valueLength != 0) {
-    // A text value counts only when its terminating zero is in the block.
-    bool terminated = false;
-    for (uint32_t at = node.valueOffset; at + 2 <= node.end && !terminated; at += 2) {
-      terminated = Word(block, at) == 0;
-    }
-    if (!terminated) {
-      return 0;
-    }
-  }
-  *value = block + node.valueOffset;
-  *length = node.valueLength;
+  value->data = block + node.valueOffset;
+  value->length = node.valueLength;
+  value->room = node.end - node.valueOffset;
   return 1;
+}
+
+int QueryVersionValue(const uint8_t* block, uint32_t blockSize, std::u16string_view subBlock,
+                      const void** value, uint32_t* length) {
+  VersionValue found;
+  if (!QueryVersionValue(block, blockSize, subBlock, &found)) {
+    return 0;
+  }
+  *value = found.data;
+  *length = found.length;
+  return 1;
+}
+
+std::u16string VersionValueText(const VersionValue& value) {
+  std::u16string text;
+  for (uint32_t at = 0; value.data != nullptr && at + 2 <= value.room; at += 2) {
+    char16_t c = Word(value.data, at);
+    if (c == 0) {
+      break;
+    }
+    text.push_back(c);
+  }
+  return text;
 }
 
 }  // namespace velmora
