@@ -164,10 +164,30 @@ constexpr auto AnswerWait = std::chrono::milliseconds(3);
 
 }  // namespace
 
-class TerminalHost::Screen final : public finalcut::FWindow {
+// The toolkit's window that holds the screen, as large as the terminal.
+class TerminalHost::Frame final : public finalcut::FWindow {
  public:
-  Screen(TerminalHost& host, finalcut::FApplication& app)
-      : finalcut::FWindow(&app), host_(host), app_(app), screen_(host) {
+  explicit Frame(finalcut::FApplication& app) : finalcut::FWindow(&app) { Fit(); }
+
+ protected:
+  void adjustSize() override {
+    finalcut::FWindow::adjustSize();
+    Fit();
+  }
+
+ private:
+  void Fit() {
+    setGeometry(finalcut::FPoint{1, 1}, finalcut::FSize{getDesktopWidth(), getDesktopHeight()});
+  }
+};
+
+// Draws DialogScreen's picture and gives it the keys and the mouse. A
+// widget inside the window, not the window itself: only such a widget can
+// show the text cursor.
+class TerminalHost::Screen final : public finalcut::FWidget {
+ public:
+  Screen(TerminalHost& host, finalcut::FApplication& app, Frame& frame)
+      : finalcut::FWidget(&frame), host_(host), app_(app), frame_(frame), screen_(host) {
     setFocusable(true);
     Fit();
     monochrome_ = finalcut::FVTerm::getFOutput()->getMaxColor() < 8;
@@ -175,8 +195,8 @@ class TerminalHost::Screen final : public finalcut::FWindow {
   }
 
   void Show() {
-    finalcut::FWidget::setMainWidget(this);
-    show();
+    finalcut::FWidget::setMainWidget(&frame_);
+    frame_.show();
     setFocus();
     Repaint();
   }
@@ -231,11 +251,13 @@ class TerminalHost::Screen final : public finalcut::FWindow {
       }
     }
     setNormal();
+    // The text cursor stands in the focused text field (the visibility
+    // first: placing the cursor takes it along).
+    setVisibleCursor(canvas.hasCursor());
     if (canvas.hasCursor()) {
       setCursorPos(finalcut::FPoint{canvas.cursorCol() + 1, canvas.cursorRow() + 1});
-      setVisibleCursor(true);
     } else {
-      setVisibleCursor(false);
+      unsetCursorPos();
     }
   }
 
@@ -279,7 +301,7 @@ class TerminalHost::Screen final : public finalcut::FWindow {
 
   // The terminal changed its size: the screen follows it.
   void adjustSize() override {
-    finalcut::FWindow::adjustSize();
+    finalcut::FWidget::adjustSize();
     Fit();
   }
 
@@ -300,16 +322,18 @@ class TerminalHost::Screen final : public finalcut::FWindow {
 
   TerminalHost& host_;
   finalcut::FApplication& app_;
+  Frame& frame_;
   DialogScreen screen_;
   bool monochrome_ = false;
 };
 
 TerminalHost::TerminalHost() = default;
 
-// The screen goes before the toolkit, and both before the process exits:
-// the toolkit's own state must outlive them.
+// The screen goes before its window and both before the toolkit, and all
+// before the process exits: the toolkit's own state must outlive them.
 TerminalHost::~TerminalHost() {
   screen_.reset();
+  frame_.reset();
   toolkit_.reset();
 }
 
@@ -325,7 +349,8 @@ TerminalHost::Screen& TerminalHost::Start() {
       toolkit_->initTerminal();
     }
     session_.ToolkitStarted();
-    screen_ = std::make_unique<Screen>(*this, *toolkit_);
+    frame_ = std::make_unique<Frame>(*toolkit_);
+    screen_ = std::make_unique<Screen>(*this, *toolkit_, *frame_);
     screen_->Show();
   }
   return *screen_;

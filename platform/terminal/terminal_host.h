@@ -37,12 +37,14 @@ class TerminalHost final : public ui::UiHost {
   void BringToFront(ui::Dialog& dialog) override;
 
  private:
+  class Frame;
   class Screen;
   // The terminal is taken over only when the first dialog shows.
   Screen& Start();
 
   TerminalSession session_;
   std::unique_ptr<finalcut::FApplication> toolkit_;
+  std::unique_ptr<Frame> frame_;
   std::unique_ptr<Screen> screen_;
 };
 

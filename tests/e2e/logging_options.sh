@@ -17,6 +17,9 @@ header=$(screen | grep -n "^ *Name" | head -n 1 | cut -d: -f1)
 click 6 $((header - 1))         # the name field, just above the list
 keys BSpace
 type_text "GPS Logs"
+# The text cursor stands after the typed name.
+cursor=$(tmux -L "$SOCKET" display -p -t log '#{cursor_flag} #{cursor_y}')
+[ "$cursor" = "1 $((header - 2))" ] || fail "no text cursor in the name field: $cursor"
 keys Enter
 wait_row "Verz:" "\\My Documents\\GPS Logs"
 keys Escape
