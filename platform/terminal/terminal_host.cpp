@@ -159,8 +159,9 @@ char* arguments[] = {programName, noDetection, noDataRequest, noColorChange, nul
 int argumentCount = 4;
 
 // How long the detection waits for each answer: a terminal on this machine
-// (tmux) answers within a tenth of this.
-constexpr auto AnswerWait = std::chrono::milliseconds(3);
+// (tmux) answers within a tenth of this; an answer that comes later is an
+// unknown key sequence to the toolkit, which drops it.
+constexpr auto AnswerWait = std::chrono::milliseconds(1);
 
 }  // namespace
 
