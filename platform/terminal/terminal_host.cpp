@@ -162,6 +162,7 @@ int argumentCount = 4;
 // (tmux) answers within a tenth of this; an answer that comes later is an
 // unknown key sequence to the toolkit, which drops it.
 constexpr auto AnswerWait = std::chrono::milliseconds(1);
+constexpr uint64_t KeyPollMicroseconds = 25000;
 
 }  // namespace
 
@@ -350,6 +351,11 @@ TerminalHost::Screen& TerminalHost::Start() {
       toolkit_->initTerminal();
     }
     session_.ToolkitStarted();
+    // The toolkit looks for keys every KeyPollMicroseconds while idle (its
+    // own default, 100 ms, made typing feel late and let a late answer to
+    // a detection query run into the next key in one read, which then
+    // went unseen).
+    finalcut::FKeyboard::setReadBlockingTime(KeyPollMicroseconds);
     frame_ = std::make_unique<Frame>(*toolkit_);
     screen_ = std::make_unique<Screen>(*this, *toolkit_, *frame_);
     screen_->Show();
