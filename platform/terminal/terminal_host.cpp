@@ -6,7 +6,7 @@
 
 #include "platform/platform.h"
 #include "platform/terminal/dialog_screen.h"
-#include "platform/terminal/query_time_limit.h"
+#include "platform/terminal/query_silencer.h"
 #include "platform/ui/dialog.h"
 #include "platform/ui/single_instance.h"
 
@@ -148,7 +148,7 @@ KeyPress Translate(FKey key) {
 // The toolkit's start-up options: no colour palette of its own (the
 // terminal keeps its colours) and no font and title queries. Its terminal
 // detection cannot be switched off in FINAL CUT 0.8 (the option is reset
-// before the detection runs), so QueryTimeLimit bounds its waits instead.
+// before the detection runs); QuerySilencer keeps it from the terminal.
 // What the front end needs comes without asking: UTF-8 from the locale
 // (see TerminalSession), colours and the mouse from the terminfo entry.
 char programName[] = "velmora";
@@ -158,10 +158,8 @@ char noColorChange[] = "--no-color-change";
 char* arguments[] = {programName, noDetection, noDataRequest, noColorChange, nullptr};
 int argumentCount = 4;
 
-// How long the detection waits for each answer: a terminal on this machine
-// (tmux) answers within a tenth of this; an answer that comes later is an
-// unknown key sequence to the toolkit, which drops it.
-constexpr auto AnswerWait = std::chrono::milliseconds(1);
+// How long the detection waits for each answer that cannot come.
+constexpr auto AnswerWait = std::chrono::microseconds(200);
 constexpr uint64_t KeyPollMicroseconds = 25000;
 
 }  // namespace
@@ -347,14 +345,12 @@ TerminalHost::Screen& TerminalHost::Start() {
   if (!screen_) {
     toolkit_ = std::make_unique<finalcut::FApplication>(argumentCount, arguments);
     {
-      QueryTimeLimit limit(AnswerWait);
+      QuerySilencer silencer(AnswerWait);
       toolkit_->initTerminal();
     }
     session_.ToolkitStarted();
     // The toolkit looks for keys every KeyPollMicroseconds while idle (its
-    // own default, 100 ms, made typing feel late and let a late answer to
-    // a detection query run into the next key in one read, which then
-    // went unseen).
+    // own default of 100 ms made typing feel late).
     finalcut::FKeyboard::setReadBlockingTime(KeyPollMicroseconds);
     frame_ = std::make_unique<Frame>(*toolkit_);
     screen_ = std::make_unique<Screen>(*this, *toolkit_, *frame_);
