@@ -90,11 +90,19 @@ TEST_P(EveryTemplateAtEverySize, FitsWithEveryTextWholeAndNoControlOnAnother) {
   }
 }
 
+std::string SizeName(const ::testing::TestParamInfo<std::tuple<int, Size>>& info) {
+  int id = std::get<0>(info.param);
+  Size size = std::get<1>(info.param);
+  return "Template" + std::to_string(id) + "At" + std::to_string(size.width) + "x" +
+         std::to_string(size.height);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Terminal, EveryTemplateAtEverySize,
     ::testing::Combine(::testing::Values(MainDialogTemplate, LogSettingsTemplate,
                                          FileChooserTemplate),
-                       ::testing::Values(Size{60, 20}, Size{80, 24}, Size{132, 43})));
+                       ::testing::Values(Size{60, 20}, Size{80, 24}, Size{132, 43})),
+    SizeName);
 
 TEST(ScreenLayout, MainDialogPictureAt80By24) {
   PlainDialog dialog(MainDialogTemplate);
