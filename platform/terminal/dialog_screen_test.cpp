@@ -8,6 +8,7 @@
 #include "platform/dialog_templates.h"
 #include "platform/headless/headless_host.h"
 #include "platform/platform.h"
+#include "platform/terminal/test_dialogs.h"
 #include "platform/text.h"
 
 namespace velmora::terminal {
@@ -47,22 +48,6 @@ class Recorder final : public ui::Dialog {
     seen.push_back("chosen " + std::to_string(Find<ui::ComboBox>(1003)->GetCurSel()));
   }
 };
-
-void FillPorts(ui::Dialog& dialog) {
-  auto* list = dialog.Find<ui::ListView>(1000);
-  list->InsertColumn(0, u"#", 50);
-  list->InsertColumn(1, u"Verfügb.", 80);
-  list->InsertColumn(2, u"Bezeichnung", 200);
-  for (int n = 0; n < 10; ++n) {
-    list->InsertItem(n, u"COM" + FromUtf8(std::to_string(n)));
-  }
-  auto* combo = dialog.Find<ui::ComboBox>(1003);
-  combo->AddString(u"keinem");
-  for (int n = 0; n < 10; ++n) {
-    combo->AddString(u"COM" + FromUtf8(std::to_string(n)));
-  }
-  combo->SetCurSel(0);
-}
 
 void FillFolders(ui::Dialog& dialog, int count) {
   auto* list = dialog.Find<ui::ListView>(1020);

@@ -4,6 +4,7 @@
 
 #include "platform/dialog_templates.h"
 #include "platform/terminal/screen_render.h"
+#include "platform/terminal/test_dialogs.h"
 #include "platform/text.h"
 
 namespace velmora::terminal {
@@ -13,26 +14,6 @@ class PlainDialog final : public ui::Dialog {
  public:
   explicit PlainDialog(int id) : ui::Dialog(DialogTemplateById(id)) {}
 };
-
-// The main dialog as the program fills it: ten ports, "keinem" chosen.
-void FillMainDialog(ui::Dialog& dialog) {
-  dialog.SetCaption(u"Velmora 2.1.0.4 Configuration");
-  auto* list = dialog.Find<ui::ListView>(1000);
-  list->InsertColumn(0, u"#", 50);
-  list->InsertColumn(1, u"Verfügb.", 80);
-  list->InsertColumn(2, u"Bezeichnung", 200);
-  for (int n = 0; n < 10; ++n) {
-    list->InsertItem(n, u"COM" + FromUtf8(std::to_string(n)));
-    list->SetItemText(n, 1, n == 1 ? u"Belegt" : u"Frei");
-  }
-  list->SetItemText(1, 2, u"Serial Cable on COM1:");
-  auto* combo = dialog.Find<ui::ComboBox>(1003);
-  combo->AddString(u"keinem");
-  for (int n = 0; n < 10; ++n) {
-    combo->AddString(u"COM" + FromUtf8(std::to_string(n)));
-  }
-  combo->SetCurSel(0);
-}
 
 std::string Draw(const ui::Dialog& dialog, int width, int height, DialogView* view = nullptr) {
   DialogView plain;
@@ -55,7 +36,7 @@ TEST_P(EveryTemplateAtEverySize, FitsWithEveryTextWholeAndNoControlOnAnother) {
   auto [id, size] = GetParam();
   PlainDialog dialog(id);
   if (id == MainDialogTemplate) {
-    FillMainDialog(dialog);
+    FillPorts(dialog);
   }
   DialogLayout layout(dialog, size.width, size.height);
   ASSERT_TRUE(layout.Fits()) << "needs " << layout.neededWidth() << "x" << layout.neededHeight();
@@ -106,7 +87,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(ScreenLayout, MainDialogPictureAt80By24) {
   PlainDialog dialog(MainDialogTemplate);
-  FillMainDialog(dialog);
+  FillPorts(dialog);
   dialog.SetControlText(1005, u"Error: Treiber konnte nicht gestartet werden.");
   DialogLayout layout(dialog, 80, 24);
   DialogView view;
@@ -137,7 +118,7 @@ TEST(ScreenLayout, MainDialogPictureAt80By24) {
 
 TEST(ScreenLayout, BelowTheSmallestSizeOneLineSaysWhichSizeIsNeeded) {
   PlainDialog dialog(MainDialogTemplate);
-  FillMainDialog(dialog);
+  FillPorts(dialog);
   DialogLayout small(dialog, 40, 10);
   ASSERT_FALSE(small.Fits());
   int width = small.neededWidth();
@@ -170,7 +151,7 @@ TEST(ScreenLayout, BelowTheSmallestSizeOneLineSaysWhichSizeIsNeeded) {
 
 TEST(ScreenLayout, ADropDownListOpensUpwardsOrIsCutToTheRoomThereIs) {
   PlainDialog dialog(MainDialogTemplate);
-  FillMainDialog(dialog);
+  FillPorts(dialog);
   for (Size size : {Size{60, 20}, Size{80, 24}, Size{132, 43}}) {
     DialogLayout layout(dialog, size.width, size.height);
     DialogView view;
@@ -208,7 +189,7 @@ TEST(ScreenLayout, TheFocusIsMarkedInTextForEveryKindOfControl) {
   EXPECT_NE(Draw(log, 80, 24).find("[ ]»Protokolliere Leseoperationen«"), std::string::npos);
 
   PlainDialog main(MainDialogTemplate);
-  FillMainDialog(main);
+  FillPorts(main);
   main.SetFocus(1003);
   EXPECT_NE(Draw(main, 80, 24).find("»keinem"), std::string::npos);
   main.SetFocus(1000);  // no current row: the header is marked
@@ -271,7 +252,7 @@ TEST(ScreenLayout, ListsKeepTheirScrollingUntilTheProgramMovesTheFocus) {
 
 TEST(ScreenLayout, HitsFindTheCaptionButtonsControlsRowsAndScrollMarks) {
   PlainDialog dialog(MainDialogTemplate);
-  FillMainDialog(dialog);
+  FillPorts(dialog);
   DialogLayout layout(dialog, 60, 20);
   DialogView view;
   SyncView(dialog, layout, view);
