@@ -2,6 +2,7 @@
 
 #include <final/final.h>
 #include <langinfo.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -19,6 +20,15 @@ constexpr int EndingSignals[] = {SIGTERM, SIGHUP, SIGINT};
 
 std::atomic<int> pendingSignal{0};
 std::atomic<bool> toolkitRunning{false};
+// The terminal's modes as found; written once in Open, before any handler.
+termios foundModes{};
+std::atomic<bool> haveFoundModes{false};
+
+void RestoreModes() {
+  if (haveFoundModes.load()) {
+    ::tcsetattr(STDIN_FILENO, TCSADRAIN, &foundModes);  // async-signal-safe
+  }
+}
 
 [[noreturn]] void DieBy(int signal) {
   std::signal(signal, SIG_DFL);
@@ -32,7 +42,9 @@ std::atomic<bool> toolkitRunning{false};
 
 void OnEndingSignal(int signal) {
   if (!toolkitRunning.load()) {
-    DieBy(signal);  // nothing of the terminal was changed yet
+    // Nothing was drawn yet; the toolkit may have changed the modes.
+    RestoreModes();
+    DieBy(signal);
   }
   pendingSignal.store(signal);
 }
@@ -68,7 +80,7 @@ bool TerminalSession::Open(std::string* error) {
     *error = "standard output is not a terminal; start the program in a terminal";
     return false;
   }
-  haveSaved_ = ::tcgetattr(STDIN_FILENO, &saved_) == 0;
+  haveFoundModes.store(::tcgetattr(STDIN_FILENO, &foundModes) == 0);
   // The screen shows umlauts and line symbols: without a UTF-8 locale
   // (LC_ALL=C, a locale that is not installed) the toolkit would drop
   // them, so the front end takes the always present C.UTF-8 then. The
@@ -106,9 +118,7 @@ void TerminalSession::EndBySignal(int signal) {
     Put(FTermcap::strings[int(Termcap::t_cursor_normal)].string);
     std::fflush(stdout);
   }
-  if (haveSaved_) {
-    ::tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_);
-  }
+  RestoreModes();
   DieBy(signal);
 }
 

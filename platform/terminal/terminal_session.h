@@ -8,12 +8,10 @@
 //
 // A signal handler only notes the signal; the front end polls
 // TakePendingSignal from its event loop and calls EndBySignal there, where
-// writing to the terminal is safe. Before the toolkit has taken the
-// terminal there is nothing to give back, and a signal ends the process at
-// once.
+// writing to the terminal is safe. Before the toolkit has drawn anything,
+// a signal ends the process at once with the terminal's modes as they
+// were found (nothing else of the terminal has changed yet).
 #pragma once
-
-#include <termios.h>
 
 #include <string>
 
@@ -42,8 +40,6 @@ class TerminalSession {
   [[noreturn]] void EndBySignal(int signal);
 
  private:
-  termios saved_{};
-  bool haveSaved_ = false;
   bool toolkitStarted_ = false;
 };
 
