@@ -347,8 +347,8 @@ TerminalHost::Screen& TerminalHost::Start() {
     {
       QuerySilencer silencer(AnswerWait);
       toolkit_->initTerminal();
+      session_.ToolkitStarted();  // before the terminal sees the toolkit's set-up
     }
-    session_.ToolkitStarted();
     // The toolkit looks for keys every KeyPollMicroseconds while idle (its
     // own default of 100 ms made typing feel late).
     finalcut::FKeyboard::setReadBlockingTime(KeyPollMicroseconds);
