@@ -11,11 +11,6 @@ namespace {
 constexpr int WheelRows = 3;
 constexpr int SidewaysCells = 8;
 
-int CurrentEntry(const ui::ListView& list) {
-  int current = list.FocusedItem();
-  return current >= 0 ? current : list.FirstSelected();
-}
-
 // A person's tap or key selects one entry only, also in a list that
 // allows several: the others are deselected first.
 void DeselectOthers(ui::ListView& list, int keep) {

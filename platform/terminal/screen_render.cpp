@@ -40,13 +40,6 @@ int ListRows(const DialogLayout& layout, const ui::ListView& list) {
   return VisibleListRows(layout.Of(list));
 }
 
-// The entry a list's keys start from: the focused one, else the first
-// selected one, else none (-1).
-int CurrentEntry(const ui::ListView& list) {
-  int current = list.FocusedItem();
-  return current >= 0 ? current : list.FirstSelected();
-}
-
 const ListPosition& PositionOf(const DialogView& view, int id) {
   static const ListPosition none;
   auto found = view.lists.find(id);
@@ -231,6 +224,11 @@ int MessageButtonCol(const CellRect& box, const std::vector<std::u16string>& but
 }
 
 }  // namespace
+
+int CurrentEntry(const ui::ListView& list) {
+  int current = list.FocusedItem();
+  return current >= 0 ? current : list.FirstSelected();
+}
 
 int ColumnCells(const ui::ListView& list) {
   int total = 0;

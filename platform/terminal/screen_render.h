@@ -82,6 +82,10 @@ void RenderTooSmall(int neededWidth, int neededHeight, Canvas& canvas);
 // Rows a message box needs on a terminal of this width.
 int MessageHeight(const MessageState& message, int width);
 
+// The row a list's keys start from and its focus mark stands on: the
+// focused entry, else the first selected one, else none (-1).
+int CurrentEntry(const ui::ListView& list);
+
 // Cells the columns of a list take side by side.
 int ColumnCells(const ui::ListView& list);
 
