@@ -132,7 +132,7 @@ int DialogScreen::CloseMessage() {
   return answer;
 }
 
-void DialogScreen::Answer(int button) {
+void DialogScreen::AnswerWith(int button) {
   OpenMessageBox& open = messages_.back();
   open.answer = !open.state.yesNo ? AnswerOk : (button == 0 ? AnswerYes : AnswerNo);
 }
@@ -181,16 +181,16 @@ void DialogScreen::MessageKey(const KeyPress& key) {
       break;
     case Key::Enter:
     case Key::Space:
-      Answer(message.focusedButton);
+      AnswerWith(message.focusedButton);
       break;
     case Key::Escape:
-      Answer(buttons - 1);
+      AnswerWith(buttons - 1);
       break;
     case Key::Character:
       if (message.yesNo && (key.ch == u'j' || key.ch == u'J')) {
-        Answer(0);
+        AnswerWith(0);
       } else if (message.yesNo && (key.ch == u'n' || key.ch == u'N')) {
-        Answer(1);
+        AnswerWith(1);
       }
       break;
     default:
@@ -442,7 +442,7 @@ void DialogScreen::Click(int col, int row, bool twice) {
   if (!messages_.empty()) {
     Hit hit = HitMessage(messages_.back().state, width_, height_, col, row);
     if (hit.kind == Hit::Kind::MessageButton && messages_.back().answer == 0 && !twice) {
-      Answer(hit.index);
+      AnswerWith(hit.index);
     }
     return;
   }

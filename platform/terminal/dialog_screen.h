@@ -115,7 +115,7 @@ class DialogScreen {
   void OpenDropDown(ui::ComboBox& combo);
   void Scroll(ui::ListView& list, int rows);
   void ScrollSideways(ui::ListView& list, int cells);
-  void Answer(int button);
+  void AnswerWith(int button);
 
   const ui::UiHost& host_;
   int width_ = 80;
