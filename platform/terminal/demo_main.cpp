@@ -107,6 +107,11 @@ int main() {
   int result = 0;
   {
     velmora::terminal::TerminalHost host;
+    std::string error;
+    if (!host.Open(&error)) {
+      std::fprintf(stderr, "velmora-demo: %s\n", error.c_str());
+      return 1;
+    }
     velmora::PlatformServices services;
     services.ui = &host;
     velmora::ScopedPlatform platform(services);

@@ -1,21 +1,56 @@
 // The framework's entry for the program: finds the device, sets up the
 // platform services and the terminal front end, and starts the
 // application object.
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/device/device.h"
 #include "platform/terminal/terminal_host.h"
 #include "platform/ui/application.h"
 
+namespace {
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0;
+}
+
+// A device named by VELMORA_DEVICE is made beforehand with velmora-device;
+// only the default folder gets the sample device on first use.
+std::unique_ptr<velmora::Device> OpenDevice(std::string* error) {
+  const char* chosen = std::getenv("VELMORA_DEVICE");
+  if (chosen == nullptr || *chosen == 0) {
+    return velmora::Device::OpenOrCreate(velmora::Device::DefaultFolder(), error);
+  }
+  std::string folder = chosen;
+  std::string create = "create a device with: velmora-device init '" + folder + "'";
+  if (!Exists(folder)) {
+    *error = "the device folder '" + folder + "' (VELMORA_DEVICE) does not exist; " + create;
+    return nullptr;
+  }
+  std::unique_ptr<velmora::Device> device = velmora::Device::Open(folder, error);
+  if (!device && !Exists(folder + "/registry.reg") && !Exists(folder + "/root")) {
+    *error += "; " + create;
+  }
+  return device;
+}
+
+}  // namespace
+
 int main() {
   std::string error;
-  std::string folder = velmora::Device::DefaultFolder();
-  std::unique_ptr<velmora::Device> device = velmora::Device::OpenOrCreate(folder, &error);
+  velmora::terminal::TerminalHost host;
+  if (!host.Open(&error)) {
+    std::fprintf(stderr, "VelmoraCfg: %s\n", error.c_str());
+    return 1;
+  }
+  std::unique_ptr<velmora::Device> device = OpenDevice(&error);
   if (!device) {
     std::fprintf(stderr, "VelmoraCfg: %s\n", error.c_str());
     return 1;
   }
-  velmora::terminal::TerminalHost host;
   velmora::ScopedPlatform platform(device->Services(&host));
   return velmora::ui::RunApplication(device->folder());
 }

@@ -1,20 +1,34 @@
-// How the terminal front end lays a dialog out in character cells, and the
-// picture it draws, kept apart from the terminal toolkit so that it can be
-// tested.
+// Where the controls of a dialog go on a terminal of a given size. The
+// dialog fills the screen below the caption row: its dialog units are
+// scaled to cells separately for columns and for rows, so the template
+// keeps its proportions at every size (at 80 x 24 the main dialog shows
+// all ten ports, at 132 x 43 everything grows).
 //
-// Scale: 8 dialog units per row (rounded to the nearest row) and 2.5
-// dialog units per column, so the widest template (184 units) takes 74 of
-// 80 columns and no text of the templates is cut. List column widths are
-// in pixels, at 5 pixels per column (2 pixels per dialog unit). Row 0 of
-// the screen is the caption with the Done button "[OK]" at its right; the
-// dialog's own rows begin below it.
+// - Columns: x * width / unitsWide, where unitsWide is the template's
+//   width (or its widest control's right edge).
+// - Rows: below the caption row, y * (height - 1) / unitsHigh, where
+//   unitsHigh reaches the lowest control (the main dialog's status line
+//   reaches below the template's nominal height).
+// - Controls of one line (closed drop-down lists, check boxes, edits,
+//   labels) take the row of their text's middle, so a label and the
+//   drop-down list beside it share a row; lists, buttons and texts of
+//   several lines take every row of their rectangle.
+// - A one-line label or check box may run on to the right over cells that
+//   no other control takes, so a label is never cut where its rectangle is
+//   a cell too narrow.
+// - List column widths are pixels of the handheld, PixelsPerCell pixels to
+//   a cell; a list scrolls when its columns are wider.
+//
+// The layout fits when every text of the dialog is whole, every list shows
+// at least one row and no two controls share a cell. Below the smallest
+// size that fits, the front end shows only a line asking for that size.
 #pragma once
 
-#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "platform/terminal/canvas.h"
 #include "platform/ui/dialog.h"
 
 namespace velmora::terminal {
@@ -22,88 +36,60 @@ namespace velmora::terminal {
 inline constexpr int PixelsPerCell = 5;
 inline constexpr int CaptionRows = 1;
 
-struct CellRect {
-  int col = 0;
-  int row = 0;
-  int width = 0;
-  int height = 0;
-  bool Contains(int c, int r) const {
-    return c >= col && c < col + width && r >= row && r < row + height;
-  }
+// The widest and highest terminal the layout checks; larger ones fit
+// whenever these do.
+inline constexpr int LargestCheckedWidth = 400;
+inline constexpr int LargestCheckedHeight = 200;
+
+struct ControlCells {
+  CellRect cells;    // the control's cells (a closed drop-down list: one row)
+  int textRow = 0;   // the row of a button's label
+  int textRoom = 0;  // cells a one-line label or check box may use from cells.col
 };
 
-// Where a control of a template goes on the screen (caption row included).
-CellRect ControlCells(const ui::Control& control);
-
-enum class Style : uint8_t {
-  Normal,
-  Caption,
-  CaptionButton,
-  Button,
-  Focused,
-  Disabled,
-  Field,
-  Header,
-  Selected,
-  SelectedFocused,
-  Message,
-  MessageButton,
-};
-
-struct Cell {
-  char16_t ch = u' ';
-  Style style = Style::Normal;
-};
-
-class Canvas {
+class DialogLayout {
  public:
-  Canvas(int width, int height);
+  DialogLayout(const ui::Dialog& dialog, int width, int height);
+
   int width() const { return width_; }
   int height() const { return height_; }
-  void Fill(const CellRect& area, Style style);
-  // Writes text from (col, row), cut at the canvas edge or at maxWidth.
-  void Put(int col, int row, std::u16string_view text, Style style, int maxWidth = -1);
-  const Cell& At(int col, int row) const;
-  // Row as UTF-8 text, trailing blanks removed.
-  std::string RowText(int row) const;
+
+  // Cells of a control of this dialog (an empty rectangle for one that is
+  // not in it).
+  const ControlCells& Of(const ui::Control& control) const;
+
+  bool Fits() const { return fits_; }
+  // The smallest terminal from which on the dialog fits.
+  int neededWidth() const { return neededWidth_; }
+  int neededHeight() const { return neededHeight_; }
 
  private:
+  DialogLayout(const ui::Dialog& dialog, int width, int height, bool measure);
+  void Place();
+  bool FitsAcross() const;
+  bool FitsDown() const;
+
+  const ui::Dialog& dialog_;
   int width_;
   int height_;
-  std::vector<Cell> cells_;
+  int unitsWide_ = 1;
+  int unitsHigh_ = 1;
+  std::map<const ui::Control*, ControlCells> cells_;
+  bool fits_ = true;
+  int neededWidth_ = 0;
+  int neededHeight_ = 0;
 };
 
-// What the front end shows besides the dialog's own state.
-struct ViewState {
-  std::map<int, int> listScroll;    // list id -> first visible column (cells)
-  int openCombo = ui::NoControlId;  // combo box whose list is dropped down
-  int comboHighlight = -1;
-  bool waiting = false;  // the wait cursor
-};
+// Rows of the list's entries that are visible below its header.
+int VisibleListRows(const ControlCells& list);
 
-struct MessageState {
-  std::u16string caption;
-  std::u16string text;
-  bool yesNo = false;
-  int focusedButton = 0;  // 0 OK / Ja, 1 Nein
-};
-
-void RenderDialog(const ui::Dialog& dialog, const ViewState& view, Canvas& canvas);
-void RenderMessage(const MessageState& message, Canvas& canvas);
-
-// What lies under a cell.
-struct Hit {
-  enum class Kind { None, Done, Control, ListRow, ComboItem, MessageButton } kind = Kind::None;
-  int controlId = ui::NoControlId;
-  int index = -1;  // list row, combo item or message button
-};
-Hit HitDialog(const ui::Dialog& dialog, const ViewState& view, int width, int col, int row);
-Hit HitMessage(const MessageState& message, int width, int height, int col, int row);
-
-// Rows of the list's entries that are visible (below its header).
-int VisibleListRows(const ui::ListView& list);
+// The label a button shows, with the focus marks when it has the focus.
+std::u16string ButtonLabel(std::u16string_view text, bool focused);
 
 // Lines of text wrapped at width (words kept whole where they fit).
 std::vector<std::u16string> WrapText(std::u16string_view text, int width);
+
+// True when WrapText keeps every word of text whole at width.
+bool WrapsWhole(std::u16string_view text, int width);
 
 }  // namespace velmora::terminal

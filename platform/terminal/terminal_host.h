@@ -1,19 +1,18 @@
-// The terminal front end: shows the running dialog full-screen in the
-// terminal (FINAL CUT widget toolkit) and turns keys and mouse clicks into
-// a person's actions on its controls.
+// The terminal front end: shows the running dialogs full-screen in the
+// terminal with the FINAL CUT widget toolkit. What is shown and what keys
+// and the mouse do is DialogScreen's (see its header for the keys); this
+// host gives it the terminal's size and events and prints its picture.
 //
-// Keys: Tab and Shift+Tab move the focus; Enter presses the focused button
-// or check box, opens a focused drop-down list, else gives the dialog's
-// Enter command; Space presses too; Escape is the cancel command; F10 (or
-// a click on "[OK]" in the caption) is the caption's Done button; Up and
-// Down choose in a drop-down list and move the selection in a list; Left
-// and Right in a list send the list its arrow keys; "<" and ">" (or
-// Shift+Left and Shift+Right) scroll a list sideways; typing edits a
-// focused text field. Mouse: a click taps, a double click double-taps.
+// Colours come from the terminfo entry of TERM; on a terminal with fewer
+// than eight colours (TERM=vt100, xterm-mono) the styles become reverse
+// video, bold and underline, and the focus marks of DialogScreen show
+// either way.
 #pragma once
 
 #include <memory>
+#include <string>
 
+#include "platform/terminal/terminal_session.h"
 #include "platform/ui/ui_host.h"
 
 namespace finalcut {
@@ -27,6 +26,10 @@ class TerminalHost final : public ui::UiHost {
   TerminalHost();
   ~TerminalHost() override;
 
+  // Readies the process for the terminal (see TerminalSession): false and
+  // *error when standard input or output is not a terminal.
+  bool Open(std::string* error);
+
   void RunModalLoop(ui::Dialog& dialog) override;
   int ShowMessage(ui::Dialog* owner, std::u16string_view text, std::u16string_view caption,
                   uint32_t flags) override;
@@ -34,11 +37,14 @@ class TerminalHost final : public ui::UiHost {
   void BringToFront(ui::Dialog& dialog) override;
 
  private:
+  class Frame;
   class Screen;
   // The terminal is taken over only when the first dialog shows.
   Screen& Start();
 
+  TerminalSession session_;
   std::unique_ptr<finalcut::FApplication> toolkit_;
+  std::unique_ptr<Frame> frame_;
   std::unique_ptr<Screen> screen_;
 };
 

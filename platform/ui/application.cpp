@@ -1,5 +1,7 @@
 #include "platform/ui/application.h"
 
+#include <cstdio>
+
 #include "platform/platform.h"
 #include "platform/text.h"
 #include "platform/ui/dialog.h"
@@ -87,6 +89,9 @@ int RunApplication(const std::string& deviceFolder) {
   }
   SingleInstance instance(deviceFolder);
   if (!instance.IsFirst() && instance.BringRunningInstanceToFront()) {
+    // Started from a shell, a person sees why nothing opened.
+    std::fprintf(stderr, "%s: already running on the device '%s'; it was brought to the front\n",
+                 ToUtf8(ApplicationTitle()).c_str(), deviceFolder.c_str());
     return 0;
   }
   application->Start();

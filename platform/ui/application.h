@@ -53,7 +53,8 @@ std::u16string ApplicationTitle();
 
 // The framework's start-up for the process: the single-instance rule for
 // this executable and device folder, then Start of the application object.
-// Returns the process's exit code.
+// A second instance that brought the first to the front says so in one
+// line on standard error and ends. Returns the process's exit code.
 int RunApplication(const std::string& deviceFolder);
 
 }  // namespace velmora::ui

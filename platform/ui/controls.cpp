@@ -13,6 +13,22 @@ Control::Control(Dialog& owner, const ControlTemplate& layout)
       enabled_((layout.style & StyleDisabled) == 0),
       visible_((layout.style & StyleVisible) != 0) {}
 
+void Control::Enable(bool enabled) {
+  bool lost = enabled_ && !enabled;
+  enabled_ = enabled;
+  if (lost) {
+    owner_.ControlUnavailable(*this);
+  }
+}
+
+void Control::Show(bool visible) {
+  bool lost = visible_ && !visible;
+  visible_ = visible;
+  if (lost) {
+    owner_.ControlUnavailable(*this);
+  }
+}
+
 void Control::Raise(Notification code, const NotifyInfo& info) {
   owner_.Notify(code, id(), info);
 }

@@ -45,9 +45,11 @@ class Control {
   const std::u16string& text() const { return text_; }
   virtual void SetText(std::u16string_view text) { text_ = text; }
   bool enabled() const { return enabled_; }
-  void Enable(bool enabled) { enabled_ = enabled; }
+  // Disabling or hiding the focused control moves the focus to the next
+  // tab stop.
+  void Enable(bool enabled);
   bool visible() const { return visible_; }
-  void Show(bool visible) { visible_ = visible; }
+  void Show(bool visible);
 
  protected:
   void Raise(Notification code, const NotifyInfo& info = {});

@@ -84,7 +84,9 @@ void Dialog::OnOkCommand() {
   EndDialog(EndOk);
 }
 
-void Dialog::OnDismiss() { EndDialog(EndCancel); }
+void Dialog::OnDismiss() {
+  EndDialog(EndCancel);
+}
 
 Control* Dialog::FindControl(int id) const {
   if (id == NoControlId) {
@@ -105,25 +107,34 @@ void Dialog::SetFocus(int id) {
 }
 
 void Dialog::MoveFocus(bool forward) {
-  std::vector<Control*> stops;
-  for (const auto& control : controls_) {
-    if (control->tabStop() && control->visible() && control->enabled()) {
-      stops.push_back(control.get());
-    }
-  }
-  if (stops.empty()) {
-    return;
-  }
+  int count = static_cast<int>(controls_.size());
   int current = -1;
-  for (size_t i = 0; i < stops.size(); ++i) {
-    if (stops[i]->id() == focusId_) {
-      current = static_cast<int>(i);
+  for (int i = 0; i < count; ++i) {
+    if (controls_[static_cast<size_t>(i)]->id() == focusId_ && focusId_ != NoControlId) {
+      current = i;
     }
   }
-  int count = static_cast<int>(stops.size());
-  int next = current < 0 ? (forward ? 0 : count - 1)
-                         : (current + (forward ? 1 : count - 1)) % count;
-  focusId_ = stops[static_cast<size_t>(next)]->id();
+  auto eligible = [](const Control& control) {
+    return control.tabStop() && control.visible() && control.enabled();
+  };
+  for (int step = 1; step <= count; ++step) {
+    int i = current < 0 ? (forward ? step - 1 : count - step)
+                        : (current + (forward ? step : count - step)) % count;
+    const Control& control = *controls_[static_cast<size_t>(i)];
+    if (eligible(control)) {
+      focusId_ = control.id();
+      return;
+    }
+  }
+  if (current >= 0 && !eligible(*controls_[static_cast<size_t>(current)])) {
+    focusId_ = NoControlId;
+  }
+}
+
+void Dialog::ControlUnavailable(const Control& control) {
+  if (control.id() != NoControlId && control.id() == focusId_) {
+    MoveFocus(true);
+  }
 }
 
 void Dialog::Notify(Notification code, int controlId, const NotifyInfo& info) {

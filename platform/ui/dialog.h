@@ -35,9 +35,8 @@ using CommandTable = std::vector<CommandEntry>;
 template <class D>
 struct Command {
   Command(Notification code, int id, void (D::*handler)())
-      : entry{code, id, [handler](Dialog& d, const NotifyInfo&) {
-                (static_cast<D&>(d).*handler)();
-              }} {}
+      : entry{code, id,
+              [handler](Dialog& d, const NotifyInfo&) { (static_cast<D&>(d).*handler)(); }} {}
   Command(Notification code, int id, void (D::*handler)(const NotifyInfo&))
       : entry{code, id, [handler](Dialog& d, const NotifyInfo& info) {
                 (static_cast<D&>(d).*handler)(info);
@@ -75,6 +74,8 @@ class Dialog {
   void EndDialog(int code);
 
   int templateId() const { return layout_.id; }
+  // The template's own rectangle, in dialog units.
+  const Rect& templateRect() const { return layout_.rect; }
   const std::u16string& caption() const { return caption_; }
   void SetCaption(std::u16string_view caption) { caption_ = caption; }
   bool enabled() const { return enabled_; }
@@ -97,8 +98,12 @@ class Dialog {
 
   int focusId() const { return focusId_; }
   void SetFocus(int id);
-  // The next or previous enabled, visible tab stop.
+  // The next or previous enabled, visible tab stop in template order, from
+  // the focused control on (from the first or last when none has it).
   void MoveFocus(bool forward);
+  // A control was disabled or hidden: when it had the focus, the focus
+  // moves on to the next tab stop (or to none when no tab stop is left).
+  void ControlUnavailable(const Control& control);
 
   // Entry points of the front ends.
   void Notify(Notification code, int controlId, const NotifyInfo& info = {});

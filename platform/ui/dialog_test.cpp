@@ -174,6 +174,31 @@ TEST_F(DialogFrameworkTest, FocusGoesToTheFirstEnabledVisibleTabStop) {
   EXPECT_EQ(host_.frontRequests(), 1);
 }
 
+TEST_F(DialogFrameworkTest, DisablingOrHidingTheFocusedControlMovesTheFocusToTheNextTabStop) {
+  RecordingDialog dialog;
+  Run(dialog, [&](Dialog& d) {
+    d.SetFocus(13);
+    d.EnableControl(11, false);  // not the focused one: the focus stays
+    EXPECT_EQ(d.focusId(), 13);
+    d.EnableControl(13, false);  // the next stop after 13, not the first
+    EXPECT_EQ(d.focusId(), 14);
+    d.Find<CheckBox>(14)->Show(false);  // 15 disabled, 16 hidden: round to 10
+    EXPECT_EQ(d.focusId(), 10);
+    d.EnableControl(13, true);
+    d.SetFocus(13);
+    d.MoveFocus(false);  // backwards from 13: 12
+    EXPECT_EQ(d.focusId(), 12);
+    for (int id : {10, 12, 13}) {
+      d.EnableControl(id, false);
+    }
+    EXPECT_EQ(d.focusId(), NoControlId);  // no tab stop is left
+    d.EnableControl(12, true);
+    d.MoveFocus(true);
+    EXPECT_EQ(d.focusId(), 12);
+    d.CancelCommand();
+  });
+}
+
 TEST_F(DialogFrameworkTest, ADialogWithoutParentIsOwnedByTheTopmostWhichIsDisabled) {
   RecordingDialog outer(500);
   RecordingDialog inner(501);

@@ -12,7 +12,7 @@ wait_for "Pfeil rechts"
 keys Tab Tab Tab Down
 wait_for "Gewählt: Birnen"
 keys Tab Space
-wait_for "[x] Ankreuzen"
+wait_for "[x]»Ankreuzen«"
 keys Tab
 type_text "Grüße"
 wait_for "Text: Grüße"
@@ -23,8 +23,8 @@ wait_for "Angetippt: Zeile 3"
 double_click 3 "$row"
 wait_for "Doppelt angetippt: Zeile 3"
 
-click 60 "$(row_of "[ Frage ]")"
-wait_for "[ Ja ]  [ Nein ]"
+click_on "[ Frage ]"
+wait_for "[»Ja«]  [ Nein ]"
 keys j
 wait_for "Antwort: Ja"
 

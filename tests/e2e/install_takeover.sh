@@ -8,10 +8,10 @@ start install "$BUILD/VelmoraCfg"
 wait_for "Installiert auf"
 # Focus: list, Abbrechen, then "Installiert auf" (Übernehmen is disabled).
 keys Tab Tab Down Down          # keinem -> COM0 -> COM1
-wait_for "Installiert auf                   COM1"
+wait_row "Installiert auf" "COM1"
 keys Tab Down Down              # Verbinde mit: COM2 -> COM4
-wait_for "Verbinde mit                      COM4"
-click 60 "$(row_of "[ Übernehmen ]")"
+wait_row "Verbinde mit" "COM4"
+click_on "[ Übernehmen ]"
 wait_for "Wollen Sie die Installation fortsetzen?"
 keys Enter                      # Ja
 wait_for "auf COM1"
@@ -31,11 +31,11 @@ grep -q "Drivers\\\\BuiltIn\\\\Serial" <<<"$booted" && fail "the demoted driver 
 expect_contains "$(device reg export)" '"Order"=dword:00000002'
 
 start remove "$BUILD/VelmoraCfg"
-wait_for "Installiert auf                   COM1"
+wait_row "Installiert auf" "COM1"
 keys Tab Tab Up                 # COM1 -> COM0
 keys Up                         # -> keinem
-wait_for "Installiert auf                   keinem"
-click 60 "$(row_of "[ Übernehmen ]")"
+wait_row "Installiert auf" "keinem"
+click_on "[ Übernehmen ]"
 wait_for "Wollen Sie die Installation fortsetzen?"
 keys Enter
 wait_for "Driver not installed"

@@ -4,22 +4,26 @@ source "$(dirname "$0")/lib/tmux.sh" "$1"
 
 start log "$BUILD/VelmoraCfg"
 wait_for "[ Erweitert ]"
-click 60 "$(row_of "[ Erweitert ]")"
+click_on "[ Erweitert ]"
 wait_for "Protokolliere Leseoperationen"
-wait_for "Verz:  \\My Documents"
+wait_row "Verz:" "\\My Documents"
 keys Tab Space                  # Abbrechen -> the read check box, ticked
-wait_for "[x] Protokolliere Leseoperationen"
-click 42 "$(row_of "[ Browse ]")"
+wait_for "[x]»Protokolliere Leseoperationen«"
+click_on "[ Browse ]"
 wait_for "<DIR>"
-double_click 4 "$(row_of "My Documents ")"
+double_click_on "My Documents "
 wait_for "Personal"
-click 4 6                       # the name field
+header=$(screen | grep -n "^ *Name" | head -n 1 | cut -d: -f1)
+click 6 $((header - 1))         # the name field, just above the list
 keys BSpace
 type_text "GPS Logs"
+# The text cursor stands after the typed name.
+cursor=$(tmux -L "$SOCKET" display -p -t log '#{cursor_flag} #{cursor_y}')
+[ "$cursor" = "1 $((header - 2))" ] || fail "no text cursor in the name field: $cursor"
 keys Enter
-wait_for "Verz:  \\My Documents\\GPS Logs"
+wait_row "Verz:" "\\My Documents\\GPS Logs"
 keys Escape
-wait_for "[ Erweitert ]"
+wait_for "[»Erweitert«]"        # back in the main dialog, the focus where it was
 keys Escape
 wait_exit log >/dev/null
 

@@ -8,6 +8,8 @@ wait_for "Configuration"
 start second "$BUILD/VelmoraCfg"
 out=$(wait_exit second 5)
 expect_contains "$out" "exit=0"
+[ "$(wc -l <"$WORK/second.err")" = 1 ] || fail "the second instance said: $(cat "$WORK/second.err")"
+expect_contains "$(cat "$WORK/second.err")" "VelmoraCfg: already running on the device '$VELMORA_DEVICE'"
 CURRENT=second
 screen | grep -q "Configuration" && fail "the second instance showed a dialog"
 

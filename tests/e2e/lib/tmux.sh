@@ -23,14 +23,16 @@ fail() {
   exit 1
 }
 
-# start NAME COMMAND...: runs the command in a new 80x24 window; its exit
-# code goes to $WORK/NAME.out, its error output to $WORK/NAME.err (standard
-# output is the terminal it draws on).
+# start NAME COMMAND...: runs the command in a new 80x24 window (SIZE=WxH
+# for another size); its exit code goes to $WORK/NAME.out, its error output
+# to $WORK/NAME.err (standard output is the terminal it draws on). A
+# missing $VELMORA_DEVICE is made a sample device first.
 start() {
   local name=$1; shift
-  local command
+  local command size=${SIZE:-80x24}
+  [ -e "$VELMORA_DEVICE" ] || "$BUILD/velmora-device" init "$VELMORA_DEVICE" >/dev/null
   printf -v command '%q ' "$@"
-  tmux -L "$SOCKET" new-session -d -s "$name" -x 80 -y 24 \
+  tmux -L "$SOCKET" new-session -d -s "$name" -x "${size%x*}" -y "${size#*x}" \
     "VELMORA_DEVICE='$VELMORA_DEVICE' $command 2>'$WORK/$name.err'; echo \"exit=\$?\" > '$WORK/$name.out'; sleep 600"
   CURRENT=$name
 }
@@ -85,6 +87,30 @@ double_click() {
 
 # row_of TEXT: the 1-based screen row that shows TEXT first.
 row_of() { screen | grep -nF -- "$1" | head -n 1 | cut -d: -f1; }
+
+# col_of TEXT: the 1-based screen column where TEXT first shows.
+col_of() {
+  local LC_ALL=C.UTF-8 line before
+  line=$(screen | grep -F -- "$1" | head -n 1)
+  before=${line%%"$1"*}
+  echo $((${#before} + 1))
+}
+
+# click_on TEXT / double_click_on TEXT: on the first cell of TEXT.
+click_on() { click "$(col_of "$1")" "$(row_of "$1")"; }
+double_click_on() { double_click "$(col_of "$1")" "$(row_of "$1")"; }
+
+# wheel COL ROW up|down: one notch of the mouse wheel.
+wheel() {
+  local button=65
+  [ "$3" = up ] && button=64
+  tmux -L "$SOCKET" send-keys -t "$CURRENT" -l $'\e[<'"$button;$1;$2"'M'
+  sleep 0.3
+}
+
+# wait_row LABEL TEXT [SECONDS]: until one screen row shows both.
+row_shows() { screen | grep -F -- "$1" | grep -qF -- "$2"; }
+wait_row() { poll "${3:-10}" "no row showed '$1' with '$2'" row_shows "$1" "$2"; }
 
 device() { "$BUILD/velmora-device" "$@"; }
 
