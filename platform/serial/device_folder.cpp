@@ -45,6 +45,10 @@ std::string RealPath(const std::string& path) {
 
 bool HostFolderOf(DeviceFiles& files, const std::string& hostRoot, std::u16string_view devicePath,
                   std::string* hostPath, std::string* error) {
+  if (devicePath.empty() || (devicePath[0] != u'\\' && devicePath[0] != u'/')) {
+    *error = "is not a device path (it starts with \\)";
+    return false;
+  }
   uint32_t attributes = files.FileAttributes(devicePath);
   if (attributes == InvalidFileAttributes) {
     *error = "does not exist";
