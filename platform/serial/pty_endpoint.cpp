@@ -81,8 +81,11 @@ void PtyEndpoint::LookForClient() {
     return;
   }
   // The master reports a hang-up for as long as nobody has the slave open.
+  // A client that wrote and closed again in between (`echo ... > COM5`)
+  // still counts: what it wrote waits to be read.
   pollfd probe{master_.get(), POLLIN, 0};
-  if (::poll(&probe, 1, 0) < 0 || (probe.revents & POLLHUP) != 0) {
+  if (::poll(&probe, 1, 0) < 0 ||
+      ((probe.revents & POLLHUP) != 0 && (probe.revents & POLLIN) == 0)) {
     return;
   }
   clientOpen_ = true;

@@ -89,6 +89,24 @@ TEST_F(PtyEndpointTest, AClientGetsRawBytesFromWhenItOpenedAndItsWritesAreRead) 
             "COM5: dev/COM5: client closed (256 bytes sent, 0 dropped)\n");
 }
 
+TEST_F(PtyEndpointTest, AClientThatWroteAndClosedBeforeItWasSeenIsStillHeard) {
+  auto endpoint = Make();
+  {
+    UniqueFd client = OpenClient(dir_ / "COM5");
+    ASSERT_EQ(::write(client.get(), "$PSRF101\r\n", 10), 10);
+  }
+  endpoint->LookForClient();
+  ASSERT_TRUE(endpoint->clientOpen());
+  char buffer[64];
+  long count = endpoint->ReadClient(buffer, sizeof buffer);
+  ASSERT_EQ(count, 10);
+  EXPECT_EQ(std::string(buffer, 10), "$PSRF101\r\n");
+  EXPECT_EQ(endpoint->ReadClient(buffer, sizeof buffer), -1);
+  EXPECT_FALSE(endpoint->clientOpen());
+  endpoint->LookForClient();
+  EXPECT_FALSE(endpoint->clientOpen());
+}
+
 TEST_F(PtyEndpointTest, AClientThatDoesNotReadLosesWhatDoesNotFitAndItIsCounted) {
   auto endpoint = Make();
   UniqueFd client = OpenClient(dir_ / "COM5");
