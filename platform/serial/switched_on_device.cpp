@@ -249,7 +249,7 @@ std::unique_ptr<LogWriter> SwitchedOnDevice::OpenLog(const std::string& name,
   return log;
 }
 
-void SwitchedOnDevice::Stop(const std::string& name) {
+void SwitchedOnDevice::Stop(std::string name) {
   auto found = ports_.find(name);
   if (found == ports_.end()) {
     return;

@@ -76,7 +76,8 @@ class SwitchedOnDevice final : public PollClient {
   };
 
   void Begin(const ActivePort& active);
-  void Stop(const std::string& name);
+  // By value: the name may be the key of the entry it erases.
+  void Stop(std::string name);
   std::unique_ptr<PortSource> MakeSource(const std::string& name, const DriverSetup& setup);
   void OpenLogs(Running& splitter);
   std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::string& folder,
