@@ -215,6 +215,16 @@ std::string SwitchedOnFixture::Links() {
   return text;
 }
 
+std::string SwitchedOnFixture::WaitForLinks(const std::string& expected, int seconds) {
+  Clock::time_point end = After(seconds);
+  std::string links = Links();
+  while (links != expected && Clock::now() < end) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    links = Links();
+  }
+  return links;
+}
+
 void SwitchedOnFixture::AddDriver(const std::u16string& name, uint32_t index,
                                   const std::u16string& dll) {
   std::u16string key = u"Drivers\\BuiltIn\\" + name;

@@ -65,6 +65,8 @@ class SwitchedOnFixture : public ::testing::Test {
   bool WaitForLink(const std::string& name, bool present = true, int seconds = 20);
   // The endpoints in dev/, sorted: "COM4 COM5 COM5-2".
   std::string Links();
+  // Links() once it is expected, or as it is after seconds.
+  std::string WaitForLinks(const std::string& expected, int seconds = 20);
   std::string Dev(const std::string& name) const { return folder_ + "/dev/" + name; }
   std::string Root(const std::string& path) const { return folder_ + "/root/" + path; }
 
