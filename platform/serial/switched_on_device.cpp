@@ -382,12 +382,13 @@ std::string SwitchedOnDevice::Listing() const {
       what = running.holds.empty() ? "splitter, waiting: " + running.waiting
                                    : "splitter holding " + running.holds;
     }
+    const std::string& portName = name;  // a lambda cannot name a structured binding
     auto line = [&](const std::string& link, const std::string& terminal) {
       std::string row = link;
       row.resize(std::max<size_t>(row.size() + 2, 40), ' ');
       row += terminal;
       row.resize(std::max<size_t>(row.size() + 2, 54), ' ');
-      text += row + name + ":  " + what + "\n";
+      text += row + portName + ":  " + what + "\n";
     };
     if (port->endpoints().empty()) {
       line("-", "-");
