@@ -172,7 +172,7 @@ int Ports(Device& device) {
   std::string listing;
   std::string error;
   ReadHostFile(RunLock::DevFolder(device.folder()) + "/.ports", &listing, &error);
-  std::printf("%-38s  %-12s  %s\n", "ENDPOINT", "TERMINAL", "PORT");
+  std::printf("%-38s  %-12s  %s\n", "ENDPOINT", "TERMINAL", "PORT   DRIVER");
   std::fwrite(listing.data(), 1, listing.size(), stdout);
   return 0;
 }

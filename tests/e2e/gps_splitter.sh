@@ -60,7 +60,12 @@ gpsd -N -n -b -S "$port" -F "$WORK/gpsd.sock" "$dev/COM5" 2>"$WORK/gpsd.err" &
 GPSD_PID=$!
 cat "$dev/COM5-2" >"$WORK/second.nmea" &
 CAT_PID=$!
-reports=$(timeout 60 gpspipe -w -n 14 "localhost:$port" 2>"$WORK/gpspipe.err") || true
+listening() {
+  kill -0 "$GPSD_PID" 2>/dev/null || { cat "$WORK/gpsd.err" >&2; fail "gpsd ended"; }
+  (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null
+}
+poll 20 "gpsd does not listen on port $port" listening
+reports=$(timeout 60 gpspipe -w -n 14 "127.0.0.1:$port" 2>"$WORK/gpspipe.err") || true
 fixes=$(grep '"class":"TPV"' <<<"$reports" | grep -E '"mode":[23]' || true)
 [ -n "$fixes" ] || { echo "$reports" >&2; fail "gpsd reported no fix"; }
 sed -n 's/.*"lat":\([0-9.-]*\),"lon":\([0-9.-]*\).*/\1 \2/p' <<<"$fixes" | head -n 3 >"$WORK/positions"
