@@ -1,5 +1,9 @@
 // velmora-device: the simulated handheld's own command-line tool. It looks
 // at and changes a device folder from the shell; it is not the program.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -8,6 +12,8 @@
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
 #include "platform/registry/registry_limits.h"
+#include "platform/serial/run_lock.h"
+#include "platform/serial/switched_on_device.h"
 #include "platform/text.h"
 #include "platform/version_resources.h"
 
@@ -27,8 +33,23 @@ const char* const Usage =
     "  stage-update FILE    put FILE on the device as \\windows\\Velmora_tmp.dll\n"
     "  reg export [FILE]    write the registry as .reg text (to stdout without FILE)\n"
     "  reg import FILE      apply a .reg file to the registry\n"
+    "  run                  switch the device on: serve its running serial ports on\n"
+    "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
+    "  ports                list the endpoints of the device while it is switched on\n"
     "\n"
-    "The device is DIR, else $VELMORA_DEVICE, else ~/.local/share/velmora/device.\n";
+    "The device is DIR, else $VELMORA_DEVICE, else ~/.local/share/velmora/device.\n"
+    "\n"
+    "run: every running port COMn that the device can serve gets DIR/dev/COMn, a\n"
+    "link to a pseudo-terminal that serial programs (gpsd, minicom, picocom) open\n"
+    "like a port. Endpoints follow the device manager (activate, deactivate, boot,\n"
+    "VelmoraCfg). Served: the GPS receiver gpsdrv.dll (NMEA once a second along a\n"
+    "route; values \"Route\", \"Replay\" of its key), any driver whose key has\n"
+    "\"HostPort\" (a host serial device, \"HostBaudRate\" default 4800), and the\n"
+    "splitter Velmora.dll: it holds the port of its \"ConnectTo\" (whose endpoint goes\n"
+    "away meanwhile) and gives every byte to each of its endpoints DIR/dev/COMn,\n"
+    "COMn-2 ... (\"Endpoints\", default 4); \"ReadLog\", \"WriteLog\", \"LogDir\" and\n"
+    "\"LogLimit\" are read when it starts. One line on standard error per event. One\n"
+    "run per device; it removes everything it made when it ends.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "velmora-device: %s\n", message.c_str());
@@ -103,6 +124,54 @@ int Version(Device& device, const std::string& path) {
   return 0;
 }
 
+// Serves the device until SIGINT, SIGTERM or SIGHUP.
+int SwitchOn(Device& device) {
+  sigset_t stopping;
+  sigemptyset(&stopping);
+  sigaddset(&stopping, SIGINT);
+  sigaddset(&stopping, SIGTERM);
+  sigaddset(&stopping, SIGHUP);
+  ::sigprocmask(SIG_BLOCK, &stopping, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+  int signals = ::signalfd(-1, &stopping, SFD_CLOEXEC);
+  if (signals < 0) {
+    return Fail("cannot watch for signals");
+  }
+  std::string error;
+  RunLock lock;
+  if (!lock.Acquire(device.folder(), &error)) {
+    ::close(signals);
+    return Fail(error);
+  }
+  auto tell = [](const std::string& line) {
+    std::fprintf(stderr, "velmora-device: %s\n", line.c_str());
+  };
+  bool ok = true;
+  {
+    SwitchedOnDevice running(device.registry(), device.files(), device.folder(), tell);
+    tell("switched on: " + device.folder() + " (Ctrl+C switches it off)");
+    running.Start();
+    ok = running.Run(signals);
+  }
+  ::close(signals);
+  tell(ok ? "switched off" : "stopped: waiting for events failed");
+  return ok ? 0 : 1;
+}
+
+int Ports(Device& device) {
+  long pid = 0;
+  if (!RunLock::Held(device.folder(), &pid)) {
+    return Fail("the device in " + device.folder() +
+                " is not switched on (start it with 'velmora-device run')");
+  }
+  std::string listing;
+  std::string error;
+  ReadHostFile(RunLock::DevFolder(device.folder()) + "/.ports", &listing, &error);
+  std::printf("%-38s  %-12s  %s\n", "ENDPOINT", "TERMINAL", "PORT   DRIVER");
+  std::fwrite(listing.data(), 1, listing.size(), stdout);
+  return 0;
+}
+
 int Run(std::vector<std::string> args) {
   std::string folder;
   if (args.size() >= 2 && args[0] == "--device") {
@@ -172,6 +241,12 @@ int Run(std::vector<std::string> args) {
     }
     return 0;
   }
+  if (command == "run" && wantArgs(0, "run")) {
+    return SwitchOn(*device);
+  }
+  if (command == "ports" && wantArgs(0, "ports")) {
+    return Ports(*device);
+  }
   if (command == "version" && wantArgs(1, "version PATH")) {
     return Version(*device, args[1]);
   }
@@ -201,7 +276,8 @@ int Run(std::vector<std::string> args) {
     return device->registry().ImportText(text, &error) ? 0 : Fail(args[2] + ": " + error);
   }
   if (command == "boot" || command == "active" || command == "activate" ||
-      command == "deactivate" || command == "version" || command == "stage-update") {
+      command == "deactivate" || command == "version" || command == "stage-update" ||
+      command == "run" || command == "ports") {
     return 2;
   }
   return Fail("unknown command '" + command + "' (see --help)");

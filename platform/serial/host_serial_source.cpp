@@ -1,0 +1,189 @@
+#include "platform/serial/host_serial_source.h"
+
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace velmora {
+
+namespace {
+
+struct Speed {
+  uint32_t baud;
+  speed_t constant;
+};
+
+const Speed Speeds[] = {
+    {50, B50},           {75, B75},           {110, B110},         {134, B134},
+    {150, B150},         {200, B200},         {300, B300},         {600, B600},
+    {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+    {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+    {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
+    {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
+    {3500000, B3500000}, {4000000, B4000000},
+};
+
+// One read from the device takes at most this much.
+constexpr size_t ReadChunk = 16 * 1024;
+
+}  // namespace
+
+speed_t BaudConstant(uint32_t baudRate) {
+  for (const Speed& speed : Speeds) {
+    if (speed.baud == baudRate) {
+      return speed.constant;
+    }
+  }
+  return B0;
+}
+
+bool OpenHostSerial(const std::string& path, uint32_t baudRate, UniqueFd* fd, std::string* error) {
+  speed_t speed = BaudConstant(baudRate);
+  if (speed == B0) {
+    *error = path + ": " + std::to_string(baudRate) + " is not a baud rate of this host";
+    return false;
+  }
+  UniqueFd device(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (!device) {
+    *error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  termios mode{};
+  if (::tcgetattr(device.get(), &mode) != 0) {
+    *error = path + ": not a serial device (" + std::strerror(errno) + ")";
+    return false;
+  }
+  ::cfmakeraw(&mode);
+  mode.c_cflag |= CLOCAL | CREAD;
+  mode.c_cflag &= ~(CSTOPB | CRTSCTS);
+  mode.c_cc[VMIN] = 1;
+  mode.c_cc[VTIME] = 0;
+  if (::cfsetspeed(&mode, speed) != 0 || ::tcsetattr(device.get(), TCSANOW, &mode) != 0) {
+    *error =
+        path + ": cannot set " + std::to_string(baudRate) + " baud (" + std::strerror(errno) + ")";
+    return false;
+  }
+  // The port's only reader, as on the handheld; what waited from before
+  // belongs to nobody.
+  ::ioctl(device.get(), TIOCEXCL);
+  ::tcflush(device.get(), TCIFLUSH);
+  *fd = std::move(device);
+  return true;
+}
+
+HostSerialSource::HostSerialSource(std::string path, uint32_t baudRate, std::string label,
+                                   EventSink events)
+    : path_(std::move(path)),
+      baudRate_(baudRate),
+      label_(std::move(label)),
+      events_(std::move(events)) {}
+
+std::string HostSerialSource::Describe() const {
+  return "host port " + path_ + " at " + std::to_string(baudRate_) + " baud";
+}
+
+void HostSerialSource::Prepare(PollSet& set) {
+  if (fd_) {
+    set.Add(fd_.get(), static_cast<short>(POLLIN | (writes_.empty() ? 0 : POLLOUT)), this, Device);
+  } else {
+    set.At(retryAt_, this, Retry);
+  }
+}
+
+void HostSerialSource::OnReady(int tag, short revents) {
+  if (tag == Retry) {
+    if (!fd_) {
+      TryOpen();
+    }
+    return;
+  }
+  if (!fd_) {
+    return;
+  }
+  if ((revents & POLLIN) != 0) {
+    ReadDevice();
+  }
+  if (fd_ && (revents & POLLOUT) != 0) {
+    FlushWrites();
+  }
+  if (fd_ && (revents & (POLLHUP | POLLERR | POLLNVAL)) != 0 && (revents & POLLIN) == 0) {
+    Lost("it hung up");
+  }
+}
+
+void HostSerialSource::TryOpen() {
+  std::string error;
+  if (!OpenHostSerial(path_, baudRate_, &fd_, &error)) {
+    retryAt_ = MonotonicMillis() + RetryInterval;
+    if (!failureTold_) {
+      failureTold_ = true;
+      events_(label_ + ": cannot open host port " + error + "; trying again every second");
+    }
+    return;
+  }
+  std::string line =
+      label_ + ": host port " + path_ + " open at " + std::to_string(baudRate_) + " baud";
+  if (droppedWrites_ != 0) {
+    line += " (" + std::to_string(droppedWrites_) + " bytes written while it was away dropped)";
+    droppedWrites_ = 0;
+  }
+  failureTold_ = false;
+  events_(line);
+}
+
+void HostSerialSource::Lost(const std::string& why) {
+  fd_.Reset();
+  droppedWrites_ += writes_.size();
+  writes_.Clear();
+  retryAt_ = MonotonicMillis() + RetryInterval;
+  failureTold_ = true;
+  events_(label_ + ": host port " + path_ + " went away (" + why + "); trying again every second");
+}
+
+void HostSerialSource::ReadDevice() {
+  char buffer[ReadChunk];
+  ssize_t count = ::read(fd_.get(), buffer, sizeof buffer);
+  if (count > 0) {
+    Deliver(std::string_view(buffer, static_cast<size_t>(count)));
+  } else if (count == 0) {
+    Lost("end of input");
+  } else if (errno != EAGAIN && errno != EINTR) {
+    Lost(std::strerror(errno));
+  }
+}
+
+size_t HostSerialSource::WriteRoom() const {
+  return fd_ ? writes_.room() : WriteLimit;
+}
+
+void HostSerialSource::Write(std::string_view bytes) {
+  if (!fd_) {
+    droppedWrites_ += bytes.size();
+    return;
+  }
+  if (!writes_.Push(bytes)) {
+    droppedWrites_ += bytes.size();  // more than WriteRoom() offered
+    return;
+  }
+  FlushWrites();
+}
+
+void HostSerialSource::FlushWrites() {
+  while (fd_ && !writes_.empty()) {
+    ssize_t written = ::write(fd_.get(), writes_.Front().data(), writes_.Front().size());
+    if (written > 0) {
+      writes_.Pop(static_cast<size_t>(written));
+    } else if (written < 0 && (errno == EAGAIN || errno == EINTR)) {
+      return;
+    } else {
+      Lost(written < 0 ? std::strerror(errno) : "it took nothing");
+      return;
+    }
+  }
+}
+
+}  // namespace velmora

@@ -1,0 +1,49 @@
+// Where a served port's bytes come from: the simulated GPS receiver or a
+// serial device of the host. A source runs in the device's loop (it adds
+// its descriptors and moments to each round) and hands every byte it reads
+// to its sink: the port it belongs to, or a splitter holding that port.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "platform/serial/poll_set.h"
+
+namespace velmora {
+
+class ByteSink {
+ public:
+  virtual void FromSource(std::string_view bytes) = 0;
+
+ protected:
+  ~ByteSink() = default;
+};
+
+class PortSource : public PollClient {
+ public:
+  virtual ~PortSource() = default;
+
+  void SetSink(ByteSink* sink) { sink_ = sink; }
+
+  // Adds what the source waits on to this round.
+  virtual void Prepare(PollSet& set) = 0;
+  // How many bytes Write takes now; a client's writes wait while it is 0.
+  virtual size_t WriteRoom() const = 0;
+  // Bytes for the device (at most WriteRoom()).
+  virtual void Write(std::string_view bytes) = 0;
+  // What the source is, for the event lines: "GPS receiver (built-in route)".
+  virtual std::string Describe() const = 0;
+
+ protected:
+  void Deliver(std::string_view bytes) {
+    if (sink_ != nullptr && !bytes.empty()) {
+      sink_->FromSource(bytes);
+    }
+  }
+
+ private:
+  ByteSink* sink_ = nullptr;
+};
+
+}  // namespace velmora

@@ -1,0 +1,118 @@
+#include "platform/serial/served_port.h"
+
+#include <algorithm>
+
+namespace velmora {
+
+namespace {
+
+// One read from a client takes at most this much.
+constexpr size_t ClientChunk = 4096;
+
+}  // namespace
+
+ServedPort::ServedPort(std::string name, std::unique_ptr<PortSource> source, EventSink events)
+    : name_(std::move(name)), source_(std::move(source)), events_(std::move(events)) {}
+
+ServedPort::~ServedPort() {
+  Connect(nullptr);
+  CloseEndpoints();
+}
+
+bool ServedPort::OpenEndpoints(const std::string& devFolder, size_t count, std::string* error) {
+  for (size_t i = endpoints_.size(); i < count; ++i) {
+    std::string link = name_ + (i == 0 ? "" : "-" + std::to_string(i + 1));
+    std::unique_ptr<PtyEndpoint> endpoint =
+        PtyEndpoint::Create(devFolder + "/" + link, name_ + ": dev/" + link, events_, error);
+    if (!endpoint) {
+      return false;
+    }
+    endpoints_.push_back(std::move(endpoint));
+  }
+  return true;
+}
+
+void ServedPort::CloseEndpoints() {
+  endpoints_.clear();
+}
+
+void ServedPort::Connect(PortSource* source) {
+  if (connected_ != nullptr) {
+    connected_->SetSink(nullptr);
+  }
+  connected_ = source;
+  if (connected_ != nullptr) {
+    connected_->SetSink(this);
+  }
+}
+
+void ServedPort::SetLogs(std::unique_ptr<LogWriter> reads, std::unique_ptr<LogWriter> writes) {
+  readLog_ = std::move(reads);
+  writeLog_ = std::move(writes);
+}
+
+void ServedPort::LookForClients() {
+  for (const std::unique_ptr<PtyEndpoint>& endpoint : endpoints_) {
+    endpoint->LookForClient();
+  }
+}
+
+void ServedPort::Prepare(PollSet& set) {
+  if (source_) {
+    source_->Prepare(set);
+  }
+  bool wantInput = connected_ == nullptr || connected_->WriteRoom() > 0;
+  for (size_t i = 0; i < endpoints_.size(); ++i) {
+    endpoints_[i]->Prepare(set, wantInput, this, static_cast<int>(i));
+  }
+}
+
+void ServedPort::OnReady(int tag, short revents) {
+  if (tag < 0 || static_cast<size_t>(tag) >= endpoints_.size()) {
+    return;
+  }
+  PtyEndpoint& endpoint = *endpoints_[static_cast<size_t>(tag)];
+  if ((revents & POLLOUT) != 0) {
+    endpoint.Flush();
+  }
+  if ((revents & POLLIN) != 0) {
+    ReadFromClient(endpoint);
+  } else if ((revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    endpoint.ClientGone();
+  }
+}
+
+void ServedPort::ReadFromClient(PtyEndpoint& endpoint) {
+  size_t room =
+      connected_ != nullptr ? std::min(ClientChunk, connected_->WriteRoom()) : ClientChunk;
+  if (room == 0) {
+    return;
+  }
+  char buffer[ClientChunk];
+  long count = endpoint.ReadClient(buffer, room);
+  if (count <= 0) {
+    return;
+  }
+  std::string_view bytes(buffer, static_cast<size_t>(count));
+  Log(writeLog_, bytes, "write");
+  if (connected_ != nullptr) {
+    connected_->Write(bytes);
+  }
+}
+
+void ServedPort::FromSource(std::string_view bytes) {
+  Log(readLog_, bytes, "read");
+  for (const std::unique_ptr<PtyEndpoint>& endpoint : endpoints_) {
+    endpoint->Send(bytes);
+  }
+}
+
+void ServedPort::Log(std::unique_ptr<LogWriter>& log, std::string_view bytes, const char* what) {
+  std::string error;
+  if (log && !log->Append(bytes, &error)) {
+    events_(name_ + ": " + error + "; the " + what + " log is off");
+    log.reset();
+  }
+}
+
+}  // namespace velmora

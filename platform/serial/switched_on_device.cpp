@@ -1,0 +1,421 @@
+#include "platform/serial/switched_on_device.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+
+#include "platform/host_io.h"
+#include "platform/serial/device_folder.h"
+#include "platform/serial/gps_receiver.h"
+#include "platform/serial/host_serial_source.h"
+#include "platform/text.h"
+
+namespace velmora {
+
+namespace {
+
+// Removes the links a run that was killed left in dev/.
+void RemoveStaleLinks(const std::string& folder) {
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) {
+    return;
+  }
+  while (dirent* entry = ::readdir(dir)) {
+    std::string path = folder + "/" + entry->d_name;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+      ::unlink(path.c_str());
+    }
+  }
+  ::closedir(dir);
+}
+
+std::string Quoted(std::u16string_view text) {
+  return "\"" + ToUtf8(text) + "\"";
+}
+
+}  // namespace
+
+SwitchedOnDevice::SwitchedOnDevice(PlatformRegistry& registry, DeviceFiles& files,
+                                   std::string deviceFolder, EventSink events)
+    : registry_(registry),
+      files_(files),
+      deviceFolder_(std::move(deviceFolder)),
+      devFolder_(deviceFolder_ + "/dev"),
+      events_(std::move(events)) {}
+
+SwitchedOnDevice::~SwitchedOnDevice() {
+  // Splitters first, so every held port is let go before it stops.
+  for (auto& [name, running] : ports_) {
+    if (!running.holds.empty()) {
+      Release(running);
+    }
+  }
+  while (!ports_.empty()) {
+    Stop(ports_.begin()->first);
+  }
+  ::unlink((devFolder_ + "/.ports").c_str());
+}
+
+void SwitchedOnDevice::Start() {
+  RemoveStaleLinks(devFolder_);
+  Follow();
+  nextFollow_ = MonotonicMillis() + FollowInterval;
+}
+
+bool SwitchedOnDevice::Run(int stopFd) {
+  while (!stopped_) {
+    if (!RunOnce(MonotonicMillis() + 60000, stopFd)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SwitchedOnDevice::RunOnce(Millis limit, int stopFd) {
+  set_.Clear();
+  if (stopFd >= 0) {
+    set_.Add(stopFd, POLLIN, this, 0);
+  }
+  for (auto& [name, running] : ports_) {
+    if (running.port) {
+      running.port->Prepare(set_);
+    }
+  }
+  set_.WakeBy(nextFollow_);
+  if (!set_.Wait(limit)) {
+    return false;
+  }
+  Millis now = MonotonicMillis();
+  if (!stopped_ && now >= nextFollow_) {
+    for (auto& [name, running] : ports_) {
+      if (running.port) {
+        running.port->LookForClients();
+      }
+    }
+    Follow();
+    nextFollow_ = now + FollowInterval;
+  }
+  return true;
+}
+
+void SwitchedOnDevice::OnReady(int, short) {
+  stopped_ = true;
+}
+
+void SwitchedOnDevice::Follow() {
+  std::vector<ActivePort> active;
+  Status status = StatusSuccess;
+  if (!ReadActivePorts(registry_, &active, &status)) {
+    if (!registryFailed_) {
+      registryFailed_ = true;
+      Tell("cannot read Drivers\\Active (status " + std::to_string(status) +
+           "); the ports stay as they are");
+    }
+    return;
+  }
+  if (registryFailed_) {
+    registryFailed_ = false;
+    Tell("Drivers\\Active can be read again");
+  }
+  std::vector<std::string> gone;
+  for (const auto& [name, running] : ports_) {
+    auto same = std::find(active.begin(), active.end(), running.active);
+    if (same == active.end()) {
+      gone.push_back(name);
+    }
+  }
+  for (const std::string& name : gone) {
+    Stop(name);
+  }
+  for (const ActivePort& port : active) {
+    if (ports_.count(port.name) == 0) {
+      Begin(port);
+    }
+  }
+  Attach();
+  GiveEndpoints();
+  WriteListing();
+}
+
+void SwitchedOnDevice::Begin(const ActivePort& active) {
+  Running& running = ports_[active.name];
+  running.active = active;
+  running.sequence = nextSequence_++;
+  running.setup = ReadDriverSetup(registry_, active.key);
+  const DriverSetup& setup = running.setup;
+  for (const std::string& problem : setup.problems) {
+    Tell(active.name + ": " + problem);
+  }
+  if (setup.kind == DriverKind::Unserved) {
+    Tell(active.name + ": running, no endpoint (" +
+         (setup.dll.empty() ? std::string("no Dll") : ToUtf8(setup.dll)) +
+         " has nothing to serve on this host)");
+    return;
+  }
+  running.port = std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_);
+  if (setup.kind != DriverKind::Splitter) {
+    Tell(active.name + ": up, " + running.port->ownSource()->Describe());
+    return;
+  }
+  std::string error;
+  bool made = running.port->OpenEndpoints(devFolder_, setup.endpoints, &error);
+  std::string links;
+  for (const auto& endpoint : running.port->endpoints()) {
+    links += " dev/" + endpoint->linkPath().substr(devFolder_.size() + 1);
+  }
+  Tell(active.name + ": up, splitter for " +
+       (setup.connectTo < 0 ? std::string("no port") : "COM" + std::to_string(setup.connectTo)) +
+       (links.empty() ? "" : ":" + links));
+  if (!made) {
+    Tell(active.name + ": " + error);
+  }
+  OpenLogs(running);
+}
+
+std::unique_ptr<PortSource> SwitchedOnDevice::MakeSource(const std::string& name,
+                                                         const DriverSetup& setup) {
+  if (setup.kind == DriverKind::HostPort) {
+    return std::make_unique<HostSerialSource>(setup.hostPort, setup.baudRate, name, events_);
+  }
+  if (setup.kind != DriverKind::GpsReceiver) {
+    return nullptr;
+  }
+  std::string root = deviceFolder_ + "/root";
+  std::string bytes;
+  std::string error;
+  if (!setup.replay.empty()) {
+    if (!ReadDeviceFile(files_, root, setup.replay, NmeaReplay::MaxFileBytes, &bytes, &error)) {
+      Tell(name + ": the replay log " + Quoted(setup.replay) + " " + error +
+           "; the receiver has no fix");
+      return GpsReceiver::WithoutFix();
+    }
+    NmeaReplay replay(std::move(bytes));
+    if (replay.empty()) {
+      Tell(name + ": the replay log " + Quoted(setup.replay) +
+           " is empty; the receiver has no fix");
+      return GpsReceiver::WithoutFix();
+    }
+    return GpsReceiver::Replaying(std::move(replay), Quoted(setup.replay));
+  }
+  if (setup.route.empty()) {
+    return GpsReceiver::AlongRoute(Route::BuiltIn(), "built-in route");
+  }
+  Route route;
+  if (!ReadDeviceFile(files_, root, setup.route, Route::MaxFileBytes, &bytes, &error) ||
+      !Route::Parse(bytes, &route, &error)) {
+    Tell(name + ": the route file " + Quoted(setup.route) + ": " + error +
+         "; the receiver has no fix");
+    return GpsReceiver::WithoutFix();
+  }
+  return GpsReceiver::AlongRoute(std::move(route), "route " + Quoted(setup.route));
+}
+
+void SwitchedOnDevice::OpenLogs(Running& splitter) {
+  const DriverSetup& setup = splitter.setup;
+  if (!setup.readLog && !setup.writeLog) {
+    return;
+  }
+  const std::string& name = splitter.active.name;
+  std::string folder;
+  std::string error;
+  if (!HostFolderOf(files_, deviceFolder_ + "/root", setup.logDir, &folder, &error)) {
+    Tell(name + ": LogDir " + Quoted(setup.logDir) + " " + error + "; logging is off");
+    return;
+  }
+  uint64_t limit = setup.logLimit != 0 ? setup.logLimit : LogWriter::DefaultLimit;
+  splitter.port->SetLogs(
+      setup.readLog ? OpenLog(name, folder, setup.logDir, "read", limit) : nullptr,
+      setup.writeLog ? OpenLog(name, folder, setup.logDir, "write", limit) : nullptr);
+}
+
+std::unique_ptr<LogWriter> SwitchedOnDevice::OpenLog(const std::string& name,
+                                                     const std::string& folder,
+                                                     const std::u16string& logDir, const char* what,
+                                                     uint64_t limit) {
+  std::string file = "Velmora-" + name + "-" + what;
+  std::string error;
+  std::unique_ptr<LogWriter> log = LogWriter::Open(folder + "/" + file + ".log",
+                                                   folder + "/" + file + ".old.log", limit, &error);
+  std::string shown = ToUtf8(logDir);
+  shown += shown.empty() || shown.back() != '\\' ? "\\" : "";
+  if (log) {
+    Tell(name + ": logging " + what + "s to " + shown + file + ".log");
+  } else {
+    Tell(name + ": " + error + "; the " + what + " log is off");
+  }
+  return log;
+}
+
+void SwitchedOnDevice::Stop(std::string name) {
+  auto found = ports_.find(name);
+  if (found == ports_.end()) {
+    return;
+  }
+  Running& running = found->second;
+  if (!running.holds.empty()) {
+    Release(running);
+  }
+  if (!running.heldBy.empty()) {
+    Release(ports_[running.heldBy]);
+  }
+  bool served = static_cast<bool>(running.port);
+  running.port.reset();
+  ports_.erase(found);
+  Tell(name + (served ? ": down" : ": stopped"));
+}
+
+std::string SwitchedOnDevice::CannotHold(const Running& splitter) const {
+  int32_t connectTo = splitter.setup.connectTo;
+  if (connectTo < 0) {
+    return "no port to hold";
+  }
+  std::string target = "COM" + std::to_string(connectTo);
+  if (target == splitter.active.name) {
+    return "ConnectTo names its own port";
+  }
+  auto found = ports_.find(target);
+  if (found == ports_.end()) {
+    return target + " is not running";
+  }
+  const Running& held = found->second;
+  if (held.setup.kind == DriverKind::Splitter) {
+    return target + " is a splitter too";
+  }
+  if (!held.port || held.port->ownSource() == nullptr) {
+    return target + " has no data on this host (" + ToUtf8(held.setup.dll) + ")";
+  }
+  if (!held.heldBy.empty() && held.heldBy != splitter.active.name) {
+    return target + " is held by the splitter on " + held.heldBy;
+  }
+  return {};
+}
+
+void SwitchedOnDevice::Attach() {
+  std::vector<Running*> splitters;
+  for (auto& [name, running] : ports_) {
+    if (running.port && running.setup.kind == DriverKind::Splitter) {
+      splitters.push_back(&running);
+    }
+  }
+  std::sort(splitters.begin(), splitters.end(),
+            [](const Running* a, const Running* b) { return a->sequence < b->sequence; });
+  for (Running* splitter : splitters) {
+    std::string reason = CannotHold(*splitter);
+    std::string target = "COM" + std::to_string(splitter->setup.connectTo);
+    if (reason.empty()) {
+      if (splitter->holds != target) {
+        if (!splitter->holds.empty()) {
+          Release(*splitter);
+        }
+        Take(*splitter, ports_[target]);
+      }
+    } else if (!splitter->holds.empty()) {
+      Release(*splitter);
+    }
+    if (!reason.empty() && reason != splitter->waiting) {
+      Tell(splitter->active.name + ": waiting: " + reason +
+           " (what its clients write is dropped meanwhile)");
+    }
+    splitter->waiting = reason;
+  }
+}
+
+void SwitchedOnDevice::Take(Running& splitter, Running& held) {
+  held.port->Connect(nullptr);
+  bool hadEndpoint = !held.port->endpoints().empty();
+  held.port->CloseEndpoints();
+  held.heldBy = splitter.active.name;
+  splitter.holds = held.active.name;
+  splitter.port->Connect(held.port->ownSource());
+  Tell(splitter.active.name + ": holds " + held.active.name + " (" +
+       held.port->ownSource()->Describe() + ")");
+  if (hadEndpoint) {
+    Tell(held.active.name + ": dev/" + held.active.name + " removed while the splitter on " +
+         splitter.active.name + " holds the port");
+  }
+}
+
+void SwitchedOnDevice::Release(Running& splitter) {
+  auto found = ports_.find(splitter.holds);
+  if (found != ports_.end()) {
+    found->second.heldBy.clear();
+  }
+  splitter.port->Connect(nullptr);
+  splitter.holds.clear();
+}
+
+void SwitchedOnDevice::GiveEndpoints() {
+  for (auto& [name, running] : ports_) {
+    ServedPort* port = running.port.get();
+    if (port == nullptr || port->ownSource() == nullptr || !running.heldBy.empty() ||
+        !port->endpoints().empty() || running.endpointFailed) {
+      continue;
+    }
+    std::string error;
+    if (!port->OpenEndpoints(devFolder_, 1, &error)) {
+      running.endpointFailed = true;
+      Tell(name + ": no endpoint: " + error);
+      continue;
+    }
+    port->Connect(port->ownSource());
+    Tell(name + ": dev/" + name + " -> " + port->endpoints().front()->slavePath());
+  }
+}
+
+std::string SwitchedOnDevice::Listing() const {
+  std::string text;
+  for (const auto& [name, running] : ports_) {
+    const ServedPort* port = running.port.get();
+    if (port == nullptr) {
+      continue;
+    }
+    std::string what;
+    if (port->ownSource() != nullptr) {
+      what = port->ownSource()->Describe();
+      if (!running.heldBy.empty()) {
+        what += " (held by the splitter on " + running.heldBy + ")";
+      }
+    } else {
+      what = running.holds.empty() ? "splitter, waiting: " + running.waiting
+                                   : "splitter holding " + running.holds;
+    }
+    const std::string& portName = name;  // a lambda cannot name a structured binding
+    auto line = [&](const std::string& link, const std::string& terminal) {
+      std::string row = link;
+      row.resize(std::max<size_t>(row.size() + 2, 40), ' ');
+      row += terminal;
+      row.resize(std::max<size_t>(row.size() + 2, 54), ' ');
+      text += row + portName + ":  " + what + "\n";
+    };
+    if (port->endpoints().empty()) {
+      line("-", "-");
+    }
+    for (const auto& endpoint : port->endpoints()) {
+      line(endpoint->linkPath(), endpoint->slavePath());
+    }
+  }
+  return text;
+}
+
+void SwitchedOnDevice::WriteListing() {
+  std::string listing = Listing();
+  if (listed_ && listing == listing_) {
+    return;
+  }
+  listed_ = true;
+  listing_ = listing;
+  std::string error;
+  if (!WriteHostFileAtomically(devFolder_ + "/.ports", listing, &error)) {
+    Tell("cannot write the list of endpoints: " + error);
+  }
+}
+
+const ServedPort* SwitchedOnDevice::Find(const std::string& name) const {
+  auto found = ports_.find(name);
+  return found == ports_.end() ? nullptr : found->second.port.get();
+}
+
+}  // namespace velmora

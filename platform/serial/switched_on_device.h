@@ -1,0 +1,110 @@
+// The device switched on: its running serial drivers brought to life on
+// the host for as long as this object lives (`velmora-device run`).
+//
+// It follows "Drivers\Active" (looking every FollowInterval) and serves
+// each running COM port whose driver it knows (see DriverSetup): the port
+// gets a source (the GPS receiver, a host serial device) and an endpoint
+// DIR/dev/COMn; a splitter gets its endpoints and holds the port named by
+// its "ConnectTo", whose own endpoint goes away meanwhile. A driver that is
+// stopped loses its endpoints; one that is started again (a new handle)
+// starts afresh and reads its key again. Every event is one line to the
+// event sink; DIR/dev/.ports lists the endpoints for `velmora-device ports`.
+//
+// One thread: everything runs in RunOnce, one poll() round at a time.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/files/device_files.h"
+#include "platform/registry.h"
+#include "platform/serial/active_ports.h"
+#include "platform/serial/driver_setup.h"
+#include "platform/serial/event_sink.h"
+#include "platform/serial/poll_set.h"
+#include "platform/serial/served_port.h"
+
+namespace velmora {
+
+class SwitchedOnDevice final : public PollClient {
+ public:
+  static constexpr Millis FollowInterval = 50;
+
+  // deviceFolder holds root/ (behind files) and dev/, which must exist
+  // (RunLock makes it).
+  SwitchedOnDevice(PlatformRegistry& registry, DeviceFiles& files, std::string deviceFolder,
+                   EventSink events);
+  // Stops every port: endpoints and the list removed.
+  ~SwitchedOnDevice();
+  SwitchedOnDevice(const SwitchedOnDevice&) = delete;
+  SwitchedOnDevice& operator=(const SwitchedOnDevice&) = delete;
+
+  // Removes links left in dev/ by a run that was killed and serves the
+  // ports running now.
+  void Start();
+  // One round: waits until something is ready, at most until limit (on the
+  // monotonic clock), and follows the device manager when that is due.
+  // With stopFd, a readable stopFd ends the round and sets stopped(). False
+  // when waiting failed.
+  bool RunOnce(Millis limit, int stopFd = -1);
+  // Rounds until stopFd becomes readable.
+  bool Run(int stopFd);
+  bool stopped() const { return stopped_; }
+
+  // Reads "Drivers\Active" and starts and stops ports to match.
+  void Follow();
+
+  // The endpoints, one line each: link, terminal, port, what it serves.
+  std::string Listing() const;
+  // A served port by name ("COM5"), or null.
+  const ServedPort* Find(const std::string& name) const;
+
+  void OnReady(int tag, short revents) override;
+
+ private:
+  struct Running {
+    ActivePort active;
+    uint64_t sequence = 0;
+    DriverSetup setup;
+    std::unique_ptr<ServedPort> port;  // null: not served
+    std::string heldBy;                // a port held by a splitter: its name
+    std::string holds;                 // a splitter: the port it holds
+    std::string waiting;               // a splitter: why it holds nothing
+    bool endpointFailed = false;
+  };
+
+  void Begin(const ActivePort& active);
+  // By value: the name may be the key of the entry it erases.
+  void Stop(std::string name);
+  std::unique_ptr<PortSource> MakeSource(const std::string& name, const DriverSetup& setup);
+  void OpenLogs(Running& splitter);
+  std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::string& folder,
+                                     const std::u16string& logDir, const char* what,
+                                     uint64_t limit);
+  void Attach();
+  // Why splitter cannot hold its port now; empty when it can.
+  std::string CannotHold(const Running& splitter) const;
+  void Take(Running& splitter, Running& held);
+  void Release(Running& splitter);
+  void GiveEndpoints();
+  void WriteListing();
+  void Tell(const std::string& line) { events_(line); }
+
+  PlatformRegistry& registry_;
+  DeviceFiles& files_;
+  std::string deviceFolder_;
+  std::string devFolder_;
+  EventSink events_;
+  std::map<std::string, Running> ports_;
+  uint64_t nextSequence_ = 1;
+  PollSet set_;
+  Millis nextFollow_ = 0;
+  bool registryFailed_ = false;
+  bool stopped_ = false;
+  std::string listing_;
+  bool listed_ = false;
+};
+
+}  // namespace velmora
