@@ -1,13 +1,18 @@
-// The framework's entry for the program: finds the device, sets up the
-// platform services and the terminal front end, and starts the
-// application object.
+// The framework's entry for the program: chooses the front end (the
+// window or the terminal), finds the device, sets up the platform
+// services and starts the application object.
 #include <cstdio>
 
 #include "platform/device/device.h"
-#include "platform/terminal/terminal_host.h"
+#include "platform/front_end/front_end.h"
 #include "platform/ui/application.h"
 
-int main() {
+int main(int argc, char** argv) {
+  int exitCode = 0;
+  std::unique_ptr<velmora::ui::UiHost> host = velmora::OpenFrontEnd(argc, argv, &exitCode);
+  if (!host) {
+    return exitCode;
+  }
   std::string error;
   std::string folder = velmora::Device::DefaultFolder();
   std::unique_ptr<velmora::Device> device = velmora::Device::OpenOrCreate(folder, &error);
@@ -15,7 +20,6 @@ int main() {
     std::fprintf(stderr, "VelmoraCfg: %s\n", error.c_str());
     return 1;
   }
-  velmora::terminal::TerminalHost host;
-  velmora::ScopedPlatform platform(device->Services(&host));
+  velmora::ScopedPlatform platform(device->Services(host.get()));
   return velmora::ui::RunApplication(device->folder());
 }
