@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
@@ -178,11 +179,13 @@ void WindowPerson::ChooseWithMouse(int comboId, const QString& item) {
   QModelIndex entry = view->model()->index(index, 0);
   view->scrollTo(entry);
   QPoint at = view->visualRect(entry).center();
-  // The list takes a release only once the mouse moved over it.
-  QTest::mouseMove(view->viewport(), at);
-  QTest::mousePress(view->viewport(), Qt::LeftButton, {}, at);
-  QTest::qWait(QApplication::doubleClickInterval() + 50);
-  QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at);
+  // The list takes a click once the mouse moved away from where the
+  // press opened it.
+  QMouseEvent move(QEvent::MouseMove, at, view->viewport()->mapToGlobal(at), Qt::NoButton,
+                   Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(view->viewport(), &move);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_FALSE(view->isVisible()) << "the drop-down list stayed open";
 }
 
 QWidget* WindowPerson::RowWidget(int listId, int row, QPoint* at) const {

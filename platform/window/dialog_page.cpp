@@ -117,7 +117,7 @@ void DialogPage::Refresh() {
     shownFocus_ = focus;
     QWidget* widget = WidgetOf(focus);
     if (widget != nullptr && widget->isEnabled() && !widget->isHidden()) {
-      widget->setFocus(Qt::OtherFocusReason);
+      widget->setFocus(Qt::TabFocusReason);
     }
   }
 }

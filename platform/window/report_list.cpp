@@ -3,6 +3,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QScrollBar>
 #include <algorithm>
 
@@ -253,6 +254,27 @@ void ReportList::focusInEvent(QFocusEvent* event) {
   // Not the item view's own: it would make the first entry current.
   QAbstractScrollArea::focusInEvent(event);
   viewport()->update();
+}
+
+}  // namespace velmora::window
+
+namespace velmora::window {
+
+void ReportList::focusOutEvent(QFocusEvent* event) {
+  QAbstractScrollArea::focusOutEvent(event);
+  viewport()->update();
+}
+
+void ReportList::paintEvent(QPaintEvent* event) {
+  QTreeWidget::paintEvent(event);
+  // As the other controls show their focus: once keys moved it.
+  if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange)) {
+    QPainter painter(viewport());
+    QPen pen(palette().color(QPalette::Active, QPalette::Highlight));
+    pen.setStyle(Qt::DotLine);
+    painter.setPen(pen);
+    painter.drawRect(viewport()->rect().adjusted(0, 0, -1, -1));
+  }
 }
 
 }  // namespace velmora::window

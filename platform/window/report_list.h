@@ -9,7 +9,9 @@
 // - Left and Right are the list's own keys (virtual keys 0x25, 0x27);
 // - Space taps the focused entry, Shift+Space double-taps it;
 // - Shift+Left, Shift+Right, "<" and ">" scroll sideways.
-// What the list shows comes only from the framework's list (Refresh).
+// What the list shows comes only from the framework's list (Refresh). While
+// it has the focus (and keys have moved the focus, as for the other
+// controls), a dotted line runs inside its border.
 #pragma once
 
 #include <QTreeWidget>
@@ -36,6 +38,8 @@ class ReportList final : public QTreeWidget {
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   int RowAt(const QPoint& position) const;

@@ -28,7 +28,6 @@ constexpr int FrontRequestPollMs = 250;
 ScreenWindow::ScreenWindow() {
   setFixedSize(ScreenWidth, ScreenHeight);
   setFont(ScreenFont());
-  setPalette(ScreenPalette());
   setAutoFillBackground(true);
   setWindowIcon(ProgramIcon());
 

@@ -72,6 +72,7 @@ ScreenWindow& WindowHost::Start() {
     QApplication::setDesktopFileName(QStringLiteral("velmora-cfg"));
   }
   QApplication::setStyle(new ScreenStyle());
+  QApplication::setPalette(ScreenPalette());
   screen_ = std::make_unique<ScreenWindow>();
   screen_->dialogShown = [this](ui::Dialog& dialog) {
     if (dialogShown_) {
