@@ -26,8 +26,8 @@ WindowPerson::~WindowPerson() {
   host_.OnMessageShown({});
 }
 
-void WindowPerson::AnswerNext(QString button, std::function<void()> picture) {
-  answers_.push_back(Answer{std::move(button), std::move(picture)});
+void WindowPerson::AnswerNext(QString button, std::function<void()> before) {
+  answers_.push_back(Answer{std::move(button), std::move(before)});
 }
 
 void WindowPerson::DialogShown(ui::Dialog& dialog) {
@@ -63,8 +63,11 @@ void WindowPerson::MessageShown() {
   } else {
     Answer answer = std::move(answers_.front());
     answers_.pop_front();
-    if (answer.picture) {
-      answer.picture();
+    if (answer.before) {
+      answer.before();
+      if (box->answer() != 0) {
+        return;
+      }
     }
     press = nullptr;
     for (QPushButton* button : box->buttons()) {

@@ -28,9 +28,10 @@ class WindowPerson {
 
   using Script = std::function<void(ui::Dialog&)>;
   void ExpectDialog(Script script) { scripts_.push_back(std::move(script)); }
-  // The next message box is answered with the button reading text (after
-  // picture, when given, has looked at it).
-  void AnswerNext(QString button, std::function<void()> picture = {});
+  // The next message box is answered with the button reading text, after
+  // before (when given) has looked at it; when before answers the box
+  // itself (with keys), the button is not pressed.
+  void AnswerNext(QString button, std::function<void()> before = {});
 
   struct Message {
     QString caption;
@@ -75,7 +76,7 @@ class WindowPerson {
   std::deque<Script> scripts_;
   struct Answer {
     QString button;
-    std::function<void()> picture;
+    std::function<void()> before;
   };
   std::deque<Answer> answers_;
   std::vector<Message> messages_;

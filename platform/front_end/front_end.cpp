@@ -41,7 +41,9 @@ std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
   }
 #ifdef VELMORA_WINDOW
   if (choice.frontEnd == FrontEnd::Window) {
-    return std::make_unique<window::WindowHost>(choice.scale);
+    auto host = std::make_unique<window::WindowHost>(choice.scale);
+    host->Open();
+    return host;
   }
 #endif
   return std::make_unique<terminal::TerminalHost>();

@@ -50,10 +50,7 @@ WindowHost::~WindowHost() {
   application_.reset();
 }
 
-ScreenWindow& WindowHost::Start() {
-  if (screen_) {
-    return *screen_;
-  }
+void WindowHost::Open() {
   if (QApplication::instance() == nullptr) {
     programName = ToUtf8(ui::ApplicationTitle());
     if (programName.empty()) {
@@ -71,6 +68,13 @@ ScreenWindow& WindowHost::Start() {
     qInstallMessageHandler(previous);
     QApplication::setDesktopFileName(QStringLiteral("velmora-cfg"));
   }
+}
+
+ScreenWindow& WindowHost::Start() {
+  if (screen_) {
+    return *screen_;
+  }
+  Open();
   QApplication::setStyle(new ScreenStyle());
   QApplication::setPalette(ScreenPalette());
   screen_ = std::make_unique<ScreenWindow>();

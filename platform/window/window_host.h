@@ -5,8 +5,9 @@
 // second start's request to come to the front raises and activates the
 // window.
 //
-// The window and, when the process has none yet, the Qt application are
-// made when the first dialog or message box shows. The application then
+// The Qt application is made by Open, or when the first dialog or message
+// box shows if the process has none yet; the window is made then too. The
+// application then
 // draws everything at the scale (Qt's scale factor, times one the
 // environment may already ask for); an application that was there before
 // keeps its own. When Qt cannot reach the display, the process ends with a
@@ -38,6 +39,11 @@ class WindowHost final : public ui::UiHost {
   void BringToFront(ui::Dialog& dialog) override;
   // The list's width in the window's pixels (unscaled), inside its border.
   int ListClientWidth(const ui::ListView& list) const override;
+
+  // Makes the Qt application now, when the process has none, so that a
+  // display that cannot be reached ends the process before anything else
+  // happened.
+  void Open();
 
   // For tests and pictures: called from inside a dialog's modal loop once
   // its page shows, and from inside a message box's once it shows.

@@ -25,13 +25,14 @@ fail() {
 
 # start NAME COMMAND...: runs the command in a new 80x24 window; its exit
 # code goes to $WORK/NAME.out, its error output to $WORK/NAME.err (standard
-# output is the terminal it draws on).
+# output is the terminal it draws on). There is no display there, so that
+# VelmoraCfg takes the terminal.
 start() {
   local name=$1; shift
   local command
   printf -v command '%q ' "$@"
   tmux -L "$SOCKET" new-session -d -s "$name" -x 80 -y 24 \
-    "VELMORA_DEVICE='$VELMORA_DEVICE' $command 2>'$WORK/$name.err'; echo \"exit=\$?\" > '$WORK/$name.out'; sleep 600"
+    "VELMORA_DEVICE='$VELMORA_DEVICE' env -u DISPLAY -u WAYLAND_DISPLAY $command 2>'$WORK/$name.err'; echo \"exit=\$?\" > '$WORK/$name.out'; sleep 600"
   CURRENT=$name
 }
 
