@@ -102,6 +102,14 @@ void ScreenWindow::RunDialog(ui::Dialog& dialog) {
   });
   while (!dialog.ended()) {
     loop.exec();
+    if (!dialog.ended()) {
+      // Not ended by the dialog: the application exits. Leave as closing
+      // the window would, and for good.
+      Act([&dialog] { dialog.CancelCommand(); });
+      if (!dialog.ended()) {
+        dialog.EndDialog(ui::EndCancel);
+      }
+    }
   }
   running_.pop_back();
   delete page;
@@ -136,8 +144,9 @@ int ScreenWindow::AskMessage(std::u16string_view text, std::u16string_view capti
       messageShown();
     }
   });
-  while (box.answer() == 0) {
-    loop.exec();
+  loop.exec();
+  if (box.answer() == 0) {
+    box.Key(Qt::Key_Escape);  // the application exits: the box's last button
   }
   message_ = outer;
   done_->setEnabled(message_ == nullptr);

@@ -67,6 +67,8 @@ void WindowHost::Open() {
     application_ = std::make_unique<QApplication>(argumentCount, arguments);
     qInstallMessageHandler(previous);
     QApplication::setDesktopFileName(QStringLiteral("velmora-cfg"));
+    // The window is never closed: closing it is a dialog's cancel command.
+    QApplication::setQuitOnLastWindowClosed(false);
   }
 }
 

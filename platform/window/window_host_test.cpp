@@ -188,3 +188,43 @@ TEST_F(WindowHostTest, ControlsSitAtTheirTemplateRectanglesAndListsAtTheirPixelW
 
 }  // namespace
 }  // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The application's event loops ended from outside (the application
+// exits) end every running dialog as its cancel command and answer a
+// message box with its last button. It runs in a process of its own: the
+// application stays exiting.
+TEST(WindowQuitDeathTest, TheApplicationExitingCancelsEveryDialog) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        window::WindowHost host;
+        PlatformServices services;
+        services.ui = &host;
+        ScopedPlatform platform(services);
+        ui::DialogTemplate layout;
+        layout.id = 900;
+        layout.caption = u"Außen";
+        ui::Dialog outer(layout);
+        layout.id = 901;
+        ui::Dialog inner(layout);
+        int answer = 0;
+        host.OnDialogShown([&](ui::Dialog& shown) {
+          if (&shown == &outer) {
+            inner.RunModal();
+            answer = ShowMessage(&outer, u"Weiter?", u"", MessageYesNo);
+          } else {
+            QCoreApplication::exit(0);
+          }
+        });
+        bool ok = outer.RunModal() == ui::EndCancel && inner.endCode() == ui::EndCancel &&
+                  answer == AnswerNo;
+        std::exit(ok ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+}  // namespace
+}  // namespace velmora
