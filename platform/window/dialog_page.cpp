@@ -8,21 +8,13 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/window/qt_text.h"
 #include "platform/window/report_list.h"
 #include "platform/window/screen_geometry.h"
 
 namespace velmora::window {
 
 namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::u16string FromQString(const QString& text) {
-  return std::u16string(reinterpret_cast<const char16_t*>(text.utf16()),
-                        static_cast<size_t>(text.size()));
-}
 
 // The drop-down list of a combo box: as many entries as the template's
 // height leaves below the closed box, at least three.

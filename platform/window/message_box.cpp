@@ -8,16 +8,13 @@
 #include <QVBoxLayout>
 
 #include "platform/platform.h"
+#include "platform/window/qt_text.h"
 #include "platform/window/screen_geometry.h"
 #include "platform/window/screen_style.h"
 
 namespace velmora::window {
 
 namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The box's margin from the screen's edges and inside.
 constexpr int Margin = 8;

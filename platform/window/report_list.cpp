@@ -7,19 +7,11 @@
 #include <QScrollBar>
 #include <algorithm>
 
-#include "platform/text.h"
 #include "platform/ui/dialog.h"
+#include "platform/window/qt_text.h"
 #include "platform/window/screen_geometry.h"
 
 namespace velmora::window {
-
-namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
 
 ReportList::ReportList(ui::Dialog& dialog, ui::ListView& list,
                        std::function<void(std::function<void()>)> act, QWidget* parent)
@@ -96,14 +88,11 @@ bool ReportList::ShowColumns() {
       header()->resizeSection(c, width);
     }
   }
-  if (headerItem()->columnCount() != count || changed || [&] {
-        for (int c = 0; c < count; ++c) {
-          if (headerItem()->text(c) != headers[c]) {
-            return true;
-          }
-        }
-        return false;
-      }()) {
+  QStringList shown;
+  for (int c = 0; c < headerItem()->columnCount(); ++c) {
+    shown << headerItem()->text(c);
+  }
+  if (shown != headers) {
     setHeaderLabels(headers);
   }
   return changed;
@@ -255,10 +244,6 @@ void ReportList::focusInEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusInEvent(event);
   viewport()->update();
 }
-
-}  // namespace velmora::window
-
-namespace velmora::window {
 
 void ReportList::focusOutEvent(QFocusEvent* event) {
   QAbstractScrollArea::focusOutEvent(event);

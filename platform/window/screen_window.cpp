@@ -8,16 +8,13 @@
 #include <QPainter>
 
 #include "platform/ui/single_instance.h"
+#include "platform/window/qt_text.h"
 #include "platform/window/screen_geometry.h"
 #include "platform/window/screen_style.h"
 
 namespace velmora::window {
 
 namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // How often the window looks for a second start's request to come to the
 // front.
