@@ -156,5 +156,43 @@ TEST_F(WindowFlowTest, LoggingOptionsWithANewFolderTypedInTheChooser) {
   EXPECT_EQ(ValueData(hive_, DriverKeyPath, u"ReadLog"), "01");
 }
 
+TEST_F(WindowFlowTest, LoggingOptionsWithTheKeysAlone) {
+  person_.ExpectDialog([&](ui::Dialog&) {
+    // The list, Abbrechen, "Installiert auf", then "Erweitert".
+    person_.Keys({Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab});
+    EXPECT_EQ(person_.FocusedControl(), AdvancedButton);
+    person_.Key(Qt::Key_Return);
+    person_.Key(Qt::Key_Escape);
+  });
+  person_.ExpectDialog([&](ui::Dialog&) {
+    person_.Keys({Qt::Key_Tab, Qt::Key_Space, Qt::Key_Tab});  // tick "read", on to Browse
+    EXPECT_EQ(person_.FocusedControl(), 1008);
+    person_.Key(Qt::Key_Return);
+    EXPECT_EQ(person_.Text(1007), "\\My Documents\\Track Logs");
+    person_.Key(Qt::Key_Escape);
+  });
+  person_.ExpectDialog([&](ui::Dialog&) {
+    EXPECT_EQ(person_.FocusedControl(), 1020);
+    person_.Key(Qt::Key_Space, Qt::ShiftModifier);  // double tap: into "My Documents"
+    EXPECT_EQ(person_.Text(1043), "\\My Documents");
+    person_.Keys({Qt::Key_Down, Qt::Key_Down});
+    person_.Key(Qt::Key_Space, Qt::ShiftModifier);  // into "Personal"
+    EXPECT_EQ(person_.Text(1043), "\\My Documents\\Personal");
+    person_.Key(Qt::Key_Left);  // up again, "Personal" chosen
+    EXPECT_EQ(person_.Text(1043), "\\My Documents");
+    EXPECT_EQ(person_.Text(1112), "Personal");
+    // On through OK, Cancel and the folder to the name field.
+    person_.Keys({Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab});
+    EXPECT_EQ(person_.FocusedControl(), 1112);
+    person_.Key(Qt::Key_A, Qt::ControlModifier);
+    person_.Type("Track Logs");
+    person_.Key(Qt::Key_Return);
+  });
+  RunProgram();
+  EXPECT_TRUE(FileExists(u"\\My Documents\\Track Logs"));
+  EXPECT_EQ(ValueData(hive_, DriverKeyPath, u"LogDir"), "\\My Documents\\Track Logs");
+  EXPECT_EQ(ValueData(hive_, DriverKeyPath, u"ReadLog"), "01");
+}
+
 }  // namespace
 }  // namespace velmora
