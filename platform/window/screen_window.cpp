@@ -20,6 +20,11 @@ namespace {
 // front.
 constexpr int FrontRequestPollMs = 250;
 
+// The caption bar: the caption from the left, the Done button on the right.
+constexpr int CaptionIndent = 6;
+constexpr int DoneWidth = 36;
+constexpr int DoneMargin = 4;
+
 }  // namespace
 
 ScreenWindow::ScreenWindow() {
@@ -37,14 +42,14 @@ ScreenWindow::ScreenWindow() {
   QFont bold = font();
   bold.setBold(true);
   caption_->setFont(bold);
-  int doneWidth = 36;
-  caption_->setGeometry(6, 0, (ScreenWidth - 12) - doneWidth, CaptionHeight);
+  int doneLeft = ScreenWidth - DoneMargin - DoneWidth;
+  caption_->setGeometry(CaptionIndent, 0, doneLeft - 2 * CaptionIndent, CaptionHeight);
 
   done_ = new QPushButton(QStringLiteral("OK"), this);
   done_->setObjectName(QStringLiteral("done"));
   done_->setFocusPolicy(Qt::NoFocus);
   done_->setFont(bold);
-  done_->setGeometry((ScreenWidth - 4) - doneWidth, 4, doneWidth, (CaptionHeight - 8));
+  done_->setGeometry(doneLeft, DoneMargin, DoneWidth, CaptionHeight - 2 * DoneMargin);
   done_->setStyleSheet(
       QStringLiteral("QPushButton { color: white; background: transparent; border: 1px solid white;"
                      " border-radius: 9px; }"

@@ -118,6 +118,15 @@ TEST_F(WindowHostTest, AMessageBoxTakesEveryKeyAndClickUntilItIsAnswered) {
   EXPECT_TRUE(person_.messages().front().exclamation);
 }
 
+TEST_F(WindowHostTest, TheWindowCarriesTheProgramsIconAndTheDialogsCaption) {
+  RunMain([&](ui::Dialog&) {
+    window::ScreenWindow* screen = window_.screen();
+    EXPECT_EQ(screen->windowTitle(), "Velmora 2.1.0.4 Configuration");
+    EXPECT_FALSE(screen->windowIcon().pixmap(32).isNull());
+    person_.Key(Qt::Key_Escape);
+  });
+}
+
 TEST_F(WindowHostTest, TheWaitCursorIsTheDesktopsBusyCursor) {
   RunMain([&](ui::Dialog&) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
