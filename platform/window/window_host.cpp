@@ -1,6 +1,7 @@
 #include "platform/window/window_host.h"
 
 #include <QApplication>
+#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -66,6 +67,8 @@ void WindowHost::Open() {
     QtMessageHandler previous = qInstallMessageHandler(StartupMessage);
     application_ = std::make_unique<QApplication>(argumentCount, arguments);
     qInstallMessageHandler(previous);
+    // Qt took the user's locale; numbers stay written and read the C way.
+    std::setlocale(LC_NUMERIC, "C");
     QApplication::setDesktopFileName(QStringLiteral("velmora-cfg"));
     // The window is never closed: closing it is a dialog's cancel command.
     QApplication::setQuitOnLastWindowClosed(false);
