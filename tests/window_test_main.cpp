@@ -11,7 +11,9 @@
 
 // Fontconfig (under Qt's font database) keeps its caches until the process
 // is gone; the leak checker of the sanitizer build is told so.
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_suppressions() {
+  return "leak:libfontconfig.so\n";
+}
 
 int main(int argc, char** argv) {
   ::testing::InitGoogleTest(&argc, argv);

@@ -22,13 +22,15 @@ std::string programName;
 char* arguments[] = {nullptr, nullptr};
 
 // While the Qt application starts: Qt ends the process when it cannot
-// reach the display; say so in one line, with the first warning Qt gave
-// as the reason.
+// reach the display; say so in one line, with the first word of Qt's
+// platform layer ("could not connect to display :1") as the reason.
 QString startupReason;
 
-void StartupMessage(QtMsgType type, const QMessageLogContext&, const QString& message) {
+void StartupMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
   if (type != QtFatalMsg) {
-    if (startupReason.isEmpty()) {
+    bool platform =
+        context.category != nullptr && QByteArray(context.category).startsWith("qt.qpa");
+    if (platform && startupReason.isEmpty()) {
       startupReason = message;
     }
     return;
