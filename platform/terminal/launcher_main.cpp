@@ -1,13 +1,13 @@
-// The framework's entry for the program: finds the device, sets up the
-// platform services and the terminal front end, and starts the
-// application object.
+// The framework's entry for the program: chooses the front end (the
+// window or the terminal), finds the device, sets up the platform
+// services and starts the application object.
 #include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #include "platform/device/device.h"
-#include "platform/terminal/terminal_host.h"
+#include "platform/front_end/front_end.h"
 #include "platform/ui/application.h"
 
 namespace {
@@ -39,18 +39,18 @@ std::unique_ptr<velmora::Device> OpenDevice(std::string* error) {
 
 }  // namespace
 
-int main() {
-  std::string error;
-  velmora::terminal::TerminalHost host;
-  if (!host.Open(&error)) {
-    std::fprintf(stderr, "VelmoraCfg: %s\n", error.c_str());
-    return 1;
+int main(int argc, char** argv) {
+  int exitCode = 0;
+  std::unique_ptr<velmora::ui::UiHost> host = velmora::OpenFrontEnd(argc, argv, &exitCode);
+  if (!host) {
+    return exitCode;
   }
+  std::string error;
   std::unique_ptr<velmora::Device> device = OpenDevice(&error);
   if (!device) {
     std::fprintf(stderr, "VelmoraCfg: %s\n", error.c_str());
     return 1;
   }
-  velmora::ScopedPlatform platform(device->Services(&host));
+  velmora::ScopedPlatform platform(device->Services(host.get()));
   return velmora::ui::RunApplication(device->folder());
 }

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "platform/platform.h"
 #include "platform/ui/dialog.h"
+#include "platform/ui/ui_host.h"
 
 namespace velmora::ui {
 
@@ -93,6 +95,10 @@ void ComboBox::Choose(int index) {
 }
 
 int ListView::ClientWidth() const {
+  return HasUi() ? Ui().ListClientWidth(*this) : TemplateClientWidth();
+}
+
+int ListView::TemplateClientWidth() const {
   int border = (style() & StyleBorder) != 0 ? 2 : 0;
   return rect().width * PixelsPerUnitX - border;
 }
@@ -246,6 +252,25 @@ void ListView::PressKey(uint32_t virtualKey) {
   NotifyInfo info;
   info.key = virtualKey;
   Raise(Notification::KeyDown, info);
+}
+
+void ListView::StepSelection(int rows) {
+  int count = GetItemCount();
+  if (!enabled() || count == 0) {
+    return;
+  }
+  int current = FocusedItem();
+  if (current < 0) {
+    current = FirstSelected();
+  }
+  int next = current < 0 ? 0 : std::clamp(current + rows, 0, count - 1);
+  for (int i = 0; i < count; ++i) {
+    if (i != next && GetItemState(i, StateSelected) != 0) {
+      SetItemState(i, 0, StateSelected);
+    }
+  }
+  SetItemState(next, StateSelected | StateFocused, StateSelected | StateFocused);
+  EnsureVisible(next);
 }
 
 }  // namespace velmora::ui

@@ -134,7 +134,10 @@ class ListView : public Control {
   };
 
   bool singleSelection() const { return (style() & ListSingleSelection) != 0; }
-  int ClientWidth() const;  // pixels, inside the border
+  // Pixels inside the border, as the front end shows the list.
+  int ClientWidth() const;
+  // The same from the template alone, at PixelsPerUnitX.
+  int TemplateClientWidth() const;
 
   int InsertColumn(int index, std::u16string_view header, int width);
   const std::vector<Column>& columns() const { return columns_; }
@@ -159,6 +162,10 @@ class ListView : public Control {
   void Tap(int item);
   void DoubleTap(int item);
   void PressKey(uint32_t virtualKey);
+  // A person moves through the list with the arrow keys: from the focused
+  // entry (else the first selected) by rows, clamped to the list, and
+  // selects and focuses that one entry only, then scrolls it into view.
+  void StepSelection(int rows);
 
  private:
   void ChangeState(int item, uint32_t state);

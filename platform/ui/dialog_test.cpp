@@ -138,6 +138,41 @@ TEST_F(DialogFrameworkTest, SingleSelectionListsMoveTheSelectionAndReportAtOnce)
   EXPECT_EQ(dialog.endCode(), EndOk);
 }
 
+TEST_F(DialogFrameworkTest, ArrowKeysStepTheSelectionFromTheFocusedEntry) {
+  RecordingDialog dialog;
+  Run(dialog, [&](Dialog& d) {
+    auto* list = d.Find<ListView>(11);  // several may be selected
+    for (auto text : {u"a", u"b", u"c", u"d"}) {
+      list->InsertItem(list->GetItemCount(), text);
+    }
+    list->StepSelection(1);  // nothing focused or selected: the first entry
+    EXPECT_EQ(dialog.seen, (std::vector<std::string>{"0:0>3"}));
+    list->SetItemState(3, StateSelected, StateSelected);
+    dialog.seen.clear();
+    // From the focused entry; every other selected entry is let go first.
+    list->StepSelection(1);
+    EXPECT_EQ(dialog.seen, (std::vector<std::string>{"0:3>1", "3:2>0", "0:1>0", "1:0>3"}));
+    dialog.seen.clear();
+    list->StepSelection(10);  // clamped at the end
+    EXPECT_EQ(list->FocusedItem(), 3);
+    list->StepSelection(-10);
+    EXPECT_EQ(list->FocusedItem(), 0);
+    EXPECT_EQ(list->FirstSelected(), 0);
+    list->Enable(false);
+    dialog.seen.clear();
+    list->StepSelection(1);  // a disabled list takes no keys
+    EXPECT_TRUE(dialog.seen.empty());
+    d.CancelCommand();
+  });
+}
+
+TEST_F(DialogFrameworkTest, AListsClientWidthIsTheFrontEndsByDefaultFromTheTemplate) {
+  RecordingDialog dialog;
+  auto* list = dialog.Find<ListView>(10);
+  EXPECT_EQ(list->ClientWidth(), 50 * PixelsPerUnitX);  // no border
+  EXPECT_EQ(list->ClientWidth(), host_.ListClientWidth(*list));
+}
+
 TEST_F(DialogFrameworkTest, MultipleSelectionListsKeepOtherEntriesSelected) {
   RecordingDialog dialog;
   Run(dialog, [&](Dialog& d) {

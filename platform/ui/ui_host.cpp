@@ -2,9 +2,14 @@
 
 #include <algorithm>
 
+#include "platform/ui/controls.h"
 #include "platform/ui/dialog.h"
 
 namespace velmora::ui {
+
+int UiHost::ListClientWidth(const ListView& list) const {
+  return list.TemplateClientWidth();
+}
 
 void UiHost::PushModal(Dialog& dialog) {
   for (Dialog* beneath : running_) {

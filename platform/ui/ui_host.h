@@ -11,6 +11,7 @@
 namespace velmora::ui {
 
 class Dialog;
+class ListView;
 
 class UiHost {
  public:
@@ -26,6 +27,11 @@ class UiHost {
 
   virtual void WaitCursorChanged(bool shown) { (void)shown; }
   virtual void BringToFront(Dialog& dialog) { (void)dialog; }
+
+  // The width in pixels inside a list's border as this front end shows it
+  // (the list's client width). By default the template's width at the
+  // framework's pixels per dialog unit.
+  virtual int ListClientWidth(const ListView& list) const;
 
   // The running modal dialogs, bottom first.
   const std::vector<Dialog*>& running() const { return running_; }

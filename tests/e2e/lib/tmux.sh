@@ -26,14 +26,15 @@ fail() {
 # start NAME COMMAND...: runs the command in a new 80x24 window (SIZE=WxH
 # for another size); its exit code goes to $WORK/NAME.out, its error output
 # to $WORK/NAME.err (standard output is the terminal it draws on). A
-# missing $VELMORA_DEVICE is made a sample device first.
+# missing $VELMORA_DEVICE is made a sample device first. There is no
+# display there, so that VelmoraCfg takes the terminal.
 start() {
   local name=$1; shift
   local command size=${SIZE:-80x24}
   [ -e "$VELMORA_DEVICE" ] || "$BUILD/velmora-device" init "$VELMORA_DEVICE" >/dev/null
   printf -v command '%q ' "$@"
   tmux -L "$SOCKET" new-session -d -s "$name" -x "${size%x*}" -y "${size#*x}" \
-    "VELMORA_DEVICE='$VELMORA_DEVICE' $command 2>'$WORK/$name.err'; echo \"exit=\$?\" > '$WORK/$name.out'; sleep 600"
+    "VELMORA_DEVICE='$VELMORA_DEVICE' env -u DISPLAY -u WAYLAND_DISPLAY $command 2>'$WORK/$name.err'; echo \"exit=\$?\" > '$WORK/$name.out'; sleep 600"
   CURRENT=$name
 }
 

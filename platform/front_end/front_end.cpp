@@ -1,0 +1,60 @@
+#include "platform/front_end/front_end.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "platform/front_end/front_end_choice.h"
+#include "platform/terminal/terminal_host.h"
+#include "platform/text.h"
+#include "platform/ui/application.h"
+#ifdef VELMORA_WINDOW
+#include "platform/window/window_host.h"
+#endif
+
+namespace velmora {
+
+namespace {
+
+#ifdef VELMORA_WINDOW
+constexpr bool WindowBuilt = true;
+#else
+constexpr bool WindowBuilt = false;
+#endif
+
+}  // namespace
+
+std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
+  std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  std::string name = ToUtf8(ui::ApplicationTitle());
+  FrontEndChoice choice;
+  std::string error;
+  if (!ChooseFrontEnd(args, DisplayThere(), WindowBuilt, &choice, &error)) {
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
+    *exitCode = 2;
+    return nullptr;
+  }
+  if (choice.help) {
+    std::fputs(FrontEndHelp(name, WindowBuilt).c_str(), stdout);
+    *exitCode = 0;
+    return nullptr;
+  }
+#ifdef VELMORA_WINDOW
+  if (choice.frontEnd == FrontEnd::Window) {
+    auto host = std::make_unique<window::WindowHost>(choice.scale);
+    host->Open();
+    return host;
+  }
+#endif
+  // The terminal's own checks (a terminal on standard input and output,
+  // its signals) belong to the terminal alone.
+  auto host = std::make_unique<terminal::TerminalHost>();
+  if (!host->Open(&error)) {
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
+    *exitCode = 1;
+    return nullptr;
+  }
+  return host;
+}
+
+}  // namespace velmora
