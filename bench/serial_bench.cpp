@@ -26,7 +26,7 @@
 #include "platform/registry/key_handle.h"
 #include "platform/serial/run_lock.h"
 #include "platform/serial/switched_on_device.h"
-#include "platform/serial/unique_fd.h"
+#include "platform/unique_fd.h"
 #include "platform/text.h"
 
 namespace velmora {

@@ -15,7 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/device/device.h"
-#include "platform/serial/unique_fd.h"
+#include "platform/unique_fd.h"
 #include "tests/test_support.h"
 
 namespace velmora::testing {

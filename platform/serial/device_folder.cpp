@@ -9,7 +9,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/serial/unique_fd.h"
+#include "platform/unique_fd.h"
 
 #include "platform/text.h"
 

@@ -18,7 +18,7 @@
 #include "platform/serial/byte_queue.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/port_source.h"
-#include "platform/serial/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace velmora {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/serial/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace velmora {
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "platform/serial/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace velmora {
 

@@ -28,20 +28,20 @@ poll 20 "the GPS port has no endpoint" linked COM4
 
 start install "$BUILD/VelmoraCfg"
 wait_for "Installiert auf"
-# choose TEXT: Down in the focused drop-down list until the screen shows TEXT.
+# choose LABEL ITEM: Down in the focused drop-down list LABEL until it shows ITEM.
 choose() {
   local tries
   for tries in 1 2 3 4 5 6 7 8 9 10 11; do
-    shows "$1" && return 0
+    row_shows "$1" "»$2" && return 0
     keys Down
     sleep 0.2
   done
-  wait_for "$1" 2
+  wait_row "$1" "»$2" 2
 }
 keys Tab Tab                                 # list, Abbrechen, "Installiert auf"
-choose "Installiert auf                   COM5"
+choose "Installiert auf" COM5
 keys Tab                                     # "Verbinde mit"
-choose "Verbinde mit                      COM4"
+choose "Verbinde mit" COM4
 click 60 "$(row_of "[ Übernehmen ]")"
 wait_for "Wollen Sie die Installation fortsetzen?"
 keys Enter                                   # Ja
@@ -89,13 +89,13 @@ kill "$GPSD_PID" "$CAT_PID"
 wait "$GPSD_PID" "$CAT_PID" 2>/dev/null || true
 GPSD_PID= CAT_PID=
 start log "$BUILD/VelmoraCfg"
-wait_for "[ Erweitert ]"
-click 60 "$(row_of "[ Erweitert ]")"
+wait_for "Erweitert"
+click 60 "$(row_of "Erweitert")"
 wait_for "Protokolliere Leseoperationen"
 keys Tab Space
-wait_for "[x] Protokolliere Leseoperationen"
+wait_row "Protokolliere Leseoperationen" "[x]"
 keys Escape
-wait_for "[ Erweitert ]"
+wait_for "Erweitert"
 keys Escape
 wait_exit log >/dev/null
 poll 20 "the restarted splitter does not log" told 'COM5: logging reads to \My Documents\Velmora-COM5-read.log'

@@ -1,4 +1,5 @@
-// Owns one file descriptor of the host and closes it when it goes.
+// Owns one file descriptor of the host and closes it when it goes: the
+// stand-ins that keep host files open (device files, the running device).
 #pragma once
 
 #include <unistd.h>
@@ -23,7 +24,8 @@ class UniqueFd {
   UniqueFd& operator=(const UniqueFd&) = delete;
 
   int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
+  bool valid() const { return fd_ >= 0; }
+  explicit operator bool() const { return valid(); }
   int Release() { return std::exchange(fd_, -1); }
   void Reset(int fd = -1) {
     if (fd_ >= 0) {
