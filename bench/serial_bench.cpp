@@ -26,8 +26,8 @@
 #include "platform/registry/key_handle.h"
 #include "platform/serial/run_lock.h"
 #include "platform/serial/switched_on_device.h"
-#include "platform/unique_fd.h"
 #include "platform/text.h"
+#include "platform/unique_fd.h"
 
 namespace velmora {
 namespace {

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the normal build, the sanitizer
-# build (address + undefined behaviour) and a short run of each fuzz target.
-# Ends with one line "N passed, N failed" over both builds.
+# Sets up, builds and runs every test: the formatting of the code, the
+# normal build, the Debian package (built, installed, used and removed), the
+# sanitizer build (address + undefined behaviour) and a short run of each
+# fuzz target. Ends with one line "N passed, N failed" over both builds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
+bash scripts/format-check.sh
+
 bash scripts/build.sh build -DVELMORA_BENCH=ON  # the benchmarks must keep compiling
 (cd build && ctest --output-on-failure -j 2) | tee -a "$log"
+bash scripts/package-test.sh build
 
 bash scripts/build.sh build-asan -DVELMORA_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \

@@ -65,9 +65,10 @@ std::u16string FormatString(std::u16string_view format, ...) {
       case u'd':
       case u'i': {
         int value = va_arg(args, int);
-        std::u16string text = Digits(value < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(value))
-                                               : static_cast<uint64_t>(value),
-                                     10, false);
+        std::u16string text =
+            Digits(value < 0 ? 0 - static_cast<uint64_t>(static_cast<int64_t>(value))
+                             : static_cast<uint64_t>(value),
+                   10, false);
         Pad(out, value < 0 ? u"-" + text : text, width, left, zeros);
         break;
       }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/build_version.h"
 #include "platform/device/device.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
@@ -22,6 +23,7 @@ namespace {
 
 const char* const Usage =
     "usage: velmora-device [--device DIR] COMMAND\n"
+    "       velmora-device --help | --version\n"
     "\n"
     "commands:\n"
     "  init [DIR]           create the sample device (never over an existing one)\n"
@@ -177,6 +179,10 @@ int Run(std::vector<std::string> args) {
   if (args.size() >= 2 && args[0] == "--device") {
     folder = args[1];
     args.erase(args.begin(), args.begin() + 2);
+  }
+  if (args.size() == 1 && args[0] == "--version") {
+    std::printf("velmora-device %s\n", BuildVersion);
+    return 0;
   }
   if (args.empty() || args[0] == "--help" || args[0] == "-h") {
     std::fputs(Usage, args.empty() ? stderr : stdout);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/build_version.h"
 #include "platform/front_end/front_end_choice.h"
 #include "platform/terminal/terminal_host.h"
 #include "platform/text.h"
@@ -36,6 +37,11 @@ std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
   }
   if (choice.help) {
     std::fputs(FrontEndHelp(name, WindowBuilt).c_str(), stdout);
+    *exitCode = 0;
+    return nullptr;
+  }
+  if (choice.version) {
+    std::printf("%s %s\n", name.c_str(), BuildVersion);
     *exitCode = 0;
     return nullptr;
   }

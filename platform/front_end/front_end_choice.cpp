@@ -43,6 +43,8 @@ bool ChooseFrontEnd(const std::vector<std::string>& args, bool displayThere, boo
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       choice->help = true;
+    } else if (arg == "--version") {
+      choice->version = true;
     } else if (arg == "--terminal") {
       forceTerminal = true;
     } else if (arg == "--window") {
@@ -67,7 +69,7 @@ bool ChooseFrontEnd(const std::vector<std::string>& args, bool displayThere, boo
       return false;
     }
   }
-  if (choice->help) {
+  if (choice->help || choice->version) {
     return true;
   }
   if (forceTerminal && forceWindow) {
@@ -106,7 +108,8 @@ std::string FrontEndHelp(const std::string& programName, bool windowBuilt) {
       std::to_string(MinWindowScale) + " to " + std::to_string(MaxWindowScale) + ", default " +
       std::to_string(DefaultWindowScale) +
       ")\n"
-      "  --help       show this text\n";
+      "  --help       show this text\n"
+      "  --version    show the version\n";
   if (!windowBuilt) {
     help += "\nThis build has no window front end (it was built without Qt 6).\n";
   }

@@ -20,7 +20,8 @@ inline constexpr int DefaultWindowScale = 2;
 struct FrontEndChoice {
   FrontEnd frontEnd = FrontEnd::Terminal;
   int scale = DefaultWindowScale;
-  bool help = false;  // show the help and start nothing
+  bool help = false;     // show the help and start nothing
+  bool version = false;  // show the version and start nothing
 };
 
 // Reads the arguments after the program's name. displayThere: the

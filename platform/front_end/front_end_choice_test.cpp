@@ -9,7 +9,7 @@ struct Case {
   std::vector<std::string> args;
   bool display;
   bool windowBuilt;
-  std::string expected;  // "window 2", "terminal", "help" or the error
+  std::string expected;  // "window 2", "terminal", "help", "version" or the error
 };
 
 std::string Choose(const Case& c) {
@@ -20,6 +20,9 @@ std::string Choose(const Case& c) {
   }
   if (choice.help) {
     return "help";
+  }
+  if (choice.version) {
+    return "version";
   }
   return choice.frontEnd == FrontEnd::Window ? "window " + std::to_string(choice.scale)
                                              : "terminal";
@@ -38,6 +41,8 @@ TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
       {{"--help"}, false, false, "help"},
       {{"--window", "--help"}, false, false, "help"},
       {{"-h"}, true, true, "help"},
+      {{"--version"}, false, false, "version"},
+      {{"--window", "--version"}, false, true, "version"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Choose(c), c.expected) << ::testing::PrintToString(c.args);

@@ -21,8 +21,8 @@ void HeadlessHost::RunModalLoop(Dialog& dialog) {
   }
 }
 
-int HeadlessHost::ShowMessage(Dialog* owner, std::u16string_view text,
-                              std::u16string_view caption, uint32_t flags) {
+int HeadlessHost::ShowMessage(Dialog* owner, std::u16string_view text, std::u16string_view caption,
+                              uint32_t flags) {
   messages_.push_back(Message{owner != nullptr ? owner->templateId() : 0, std::u16string(text),
                               std::u16string(caption), flags});
   if (!answers_.empty()) {
@@ -44,7 +44,9 @@ void HeadlessHost::WaitCursorChanged(bool shown) {
   }
 }
 
-void HeadlessHost::BringToFront(Dialog&) { ++frontRequests_; }
+void HeadlessHost::BringToFront(Dialog&) {
+  ++frontRequests_;
+}
 
 bool ChooseItem(Dialog& dialog, int comboId, std::u16string_view text) {
   auto* combo = dialog.Find<ComboBox>(comboId);

@@ -34,4 +34,8 @@ cmp -s "$WORK/a.reg" "$WORK/c.reg" || fail "a refused command changed the regist
 printf 'new driver' > "$WORK/new.dll"
 "$tool" --device "$dir" stage-update "$WORK/new.dll"
 [ "$(cat "$dir/root/windows/Velmora_tmp.dll")" = "new driver" ] || fail "the update was not staged"
+version=$(sed -n 's/^project(VelmoraCfg VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
+[ "$("$tool" --version)" = "velmora-device $version" ] || fail "velmora-device --version"
+[ "$("$BUILD/VelmoraCfg" --version)" = "VelmoraCfg $version" ] || fail "VelmoraCfg --version"
+"$tool" --help | grep -q "velmora-device --help | --version" || fail "velmora-device --help"
 echo "e2e device_tool: ok"
