@@ -4,12 +4,15 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 
 namespace velmora {
 
@@ -43,6 +46,37 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+bool ReadDescriptor(int fd, size_t maxSize, std::string* bytes) {
+  struct stat info {};
+  size_t expected =
+      ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
+  // Read straight into the string, sized by the file: one pass, no copies.
+  bytes->resize(std::min(expected, maxSize) + 1);
+  size_t done = 0;
+  while (true) {
+    if (done == bytes->size()) {
+      if (done > maxSize) {
+        break;
+      }
+      bytes->resize(std::min(std::max<size_t>(done * 2, 65536), maxSize + 1));
+    }
+    ssize_t n = ::read(fd, bytes->data() + done, bytes->size() - done);
+    if (n < 0 && errno == EINTR) {
+      continue;
+    }
+    if (n < 0) {
+      bytes->clear();
+      return false;
+    }
+    if (n == 0) {
+      break;
+    }
+    done += static_cast<size_t>(n);
+  }
+  bytes->resize(done);
+  return true;
+}
+
 bool ReadHostFile(const std::string& path, std::string* bytes, std::string* error, bool* missing) {
   if (missing != nullptr) {
     *missing = false;
@@ -55,25 +89,12 @@ bool ReadHostFile(const std::string& path, std::string* bytes, std::string* erro
     *error = Describe("cannot open", path);
     return false;
   }
-  bytes->clear();
-  char buffer[65536];
-  while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      *error = Describe("cannot read", path);
-      ::close(fd);
-      return false;
-    }
-    if (n == 0) {
-      break;
-    }
-    bytes->append(buffer, static_cast<size_t>(n));
+  bool ok = ReadDescriptor(fd, std::numeric_limits<size_t>::max() - 1, bytes);
+  if (!ok) {
+    *error = Describe("cannot read", path);
   }
   ::close(fd);
-  return true;
+  return ok;
 }
 
 bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes,
@@ -91,6 +112,45 @@ bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes
     return false;
   }
   struct stat info {};
+  std::string tooLarge = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
+  bool ok = false;
+  if (::fstat(fd, &info) != 0) {
+    *error = Describe("cannot examine", path);
+  } else if (!S_ISREG(info.st_mode)) {
+    *error = "'" + path + "' is not a regular file";
+  } else if (static_cast<uint64_t>(info.st_size) > maxSize) {
+    *error = tooLarge;
+  } else if (!ReadDescriptor(fd, maxSize, bytes)) {
+    *error = Describe("cannot read", path);
+  } else if (bytes->size() > maxSize) {  // it grew while read
+    bytes->clear();
+    *error = tooLarge;
+  } else {
+    ok = true;
+  }
+  ::close(fd);
+  return ok;
+}
+
+MappedFile::~MappedFile() {
+  if (data_ != nullptr) {
+    ::munmap(data_, size_);
+  }
+}
+
+bool MappedFile::Open(const std::string& path, size_t maxSize, std::string* error, bool* missing) {
+  if (missing != nullptr) {
+    *missing = false;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (missing != nullptr) {
+      *missing = errno == ENOENT;
+    }
+    *error = Describe("cannot open", path);
+    return false;
+  }
+  struct stat info {};
   bool ok = false;
   if (::fstat(fd, &info) != 0) {
     *error = Describe("cannot examine", path);
@@ -98,23 +158,21 @@ bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes
     *error = "'" + path + "' is not a regular file";
   } else if (static_cast<uint64_t>(info.st_size) > maxSize) {
     *error = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
+  } else if (info.st_size == 0) {
+    ok = true;  // nothing to map
   } else {
-    ok = true;
+    size_t size = static_cast<size_t>(info.st_size);
+    void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    if (data == MAP_FAILED) {
+      *error = Describe("cannot map", path);
+    } else {
+      data_ = data;
+      size_ = size;
+      ok = true;
+    }
   }
   ::close(fd);
-  if (!ok) {
-    return false;
-  }
-  // Read by name again with the size bound in force: the file may grow.
-  if (!ReadHostFile(path, bytes, error)) {
-    return false;
-  }
-  if (bytes->size() > maxSize) {
-    bytes->clear();
-    *error = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
-    return false;
-  }
-  return true;
+  return ok;
 }
 
 void RemoveStaleTemporaries(const std::string& path) {

@@ -15,11 +15,34 @@ namespace velmora {
 bool ReadHostFile(const std::string& path, std::string* bytes, std::string* error,
                   bool* missing = nullptr);
 
+// Reads what is left of an open file, sized by the file when it is a
+// regular one; stops after maxSize + 1 bytes (so that a caller can tell a
+// file that is too large). False on a read error.
+bool ReadDescriptor(int fd, size_t maxSize, std::string* bytes);
+
 // Reads a whole regular file of at most maxSize bytes. Anything else - a
 // FIFO, a device such as /dev/zero, a folder, a larger file - is refused
 // at once with a clear *error, without blocking or reading it.
 bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes,
                      std::string* error, bool* missing = nullptr);
+
+// A whole regular file of at most maxSize bytes mapped read-only, its pages
+// read in at once: a large registry file is parsed where it lies, without
+// a copy on the heap. The same refusals and errors as ReadRegularFile.
+class MappedFile {
+ public:
+  MappedFile() = default;
+  ~MappedFile();
+  MappedFile(const MappedFile&) = delete;
+  MappedFile& operator=(const MappedFile&) = delete;
+
+  bool Open(const std::string& path, size_t maxSize, std::string* error, bool* missing = nullptr);
+  std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+
+ private:
+  void* data_ = nullptr;
+  size_t size_ = 0;
+};
 
 // Called at each stage of an atomic write ("write", "sync", "rename");
 // returning false makes that stage fail. Tests use it to cut a save short.

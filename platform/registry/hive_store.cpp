@@ -177,22 +177,23 @@ void HiveStore::RaiseCounter() {
 
 bool HiveStore::Load(KeyNode& root, std::string* error) {
   seenCounter_ = Counter();
-  std::string bytes;
   bool missing = false;
   snapshotStamp_ = StampOf(snapshotPath_);
-  if (!ReadRegularFile(snapshotPath_, MaxRegFileSize, &bytes, error, &missing) && !missing) {
-    return false;
-  }
   generation_ = 0;
-  if (!missing) {
-    journal::ReadGeneration(bytes, &generation_);
-    TreeChange load(TreeChange::Options{});
-    if (!ReadRegText(bytes, root, load, error)) {
-      *error = snapshotPath_ + ": " + *error;
+  {
+    MappedFile snapshot;
+    if (!snapshot.Open(snapshotPath_, MaxRegFileSize, error, &missing) && !missing) {
       return false;
     }
+    if (!missing) {
+      journal::ReadGeneration(snapshot.bytes(), &generation_);
+      TreeChange load(TreeChange::Options{});
+      if (!ReadRegText(snapshot.bytes(), root, load, error)) {
+        *error = snapshotPath_ + ": " + *error;
+        return false;
+      }
+    }
   }
-  bytes = std::string();
   if (journalFd_ >= 0) {
     ::close(journalFd_);
     journalFd_ = -1;

@@ -53,6 +53,12 @@ class PackedArray {
     ++size_;
   }
   void PushBack(T item) { Insert(size_, std::move(item)); }
+  // Room for count items without growing again.
+  void Reserve(size_t count) {
+    if (count > capacity_) {
+      Grow(static_cast<uint32_t>(count));
+    }
+  }
 
   T Take(size_t position) {
     T item = std::move(items_[position]);
@@ -65,8 +71,8 @@ class PackedArray {
   }
 
  private:
-  void Grow() {
-    uint32_t capacity = capacity_ < 4 ? capacity_ + 1 : capacity_ + capacity_ / 2;
+  void Grow() { Grow(capacity_ < 4 ? capacity_ + 1 : capacity_ + capacity_ / 2); }
+  void Grow(uint32_t capacity) {
     T* items = new T[capacity];
     for (size_t i = 0; i < size_; ++i) {
       items[i] = std::move(items_[i]);
@@ -203,6 +209,7 @@ class KeyNode {
   int64_t ValuePosition(std::u16string_view name) const;
   const RegValue* FindValue(std::u16string_view name) const;
   void InsertValue(size_t position, RegValue value);
+  void ReserveValues(size_t count) { values_.Reserve(count); }
   RegValue TakeValue(size_t position);
   // Replaces the value at position, keeping its place and name.
   RegValue ReplaceValue(size_t position, RegValue value);

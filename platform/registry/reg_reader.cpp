@@ -281,7 +281,7 @@ class Reader {
 
   // The path's components below the root, each a valid key name.
   bool KeyComponents(std::string_view path, size_t line) {
-    components_.clear();
+    componentCount_ = 0;
     std::string_view rest;
     if (StartsWithAsciiIgnoringCase(path, RootName)) {
       rest = path.substr(RootName.size());
@@ -301,16 +301,21 @@ class Reader {
       if (part.empty()) {
         return Fail(line, "empty key name in \"" + std::string(path) + "\"");
       }
-      if (components_.size() == MaxKeyDepth) {
+      if (componentCount_ == MaxKeyDepth) {
         return Fail(line, "keys nest deeper than " + std::to_string(MaxKeyDepth) + " levels");
       }
-      std::u16string name;
+      // The strings are kept from line to line: no allocation per name.
+      if (componentCount_ == components_.size()) {
+        components_.emplace_back();
+      }
+      std::u16string& name = components_[componentCount_];
+      name.clear();
       AppendUtf16(name, part);
       std::string_view problem = KeyNameProblem(name);
       if (!problem.empty()) {
         return Fail(line, problem);
       }
-      components_.push_back(std::move(name));
+      ++componentCount_;
       if (end == std::string_view::npos) {
         return true;
       }
@@ -333,15 +338,15 @@ class Reader {
     if (remove) {
       current_ = nullptr;
       chain_.clear();
-      if (components_.empty()) {
+      if (componentCount_ == 0) {
         return Fail(number, "the root key cannot be deleted");
       }
       KeyNode* parent = &root_;
-      for (size_t k = 0; parent != nullptr && k + 1 < components_.size(); ++k) {
+      for (size_t k = 0; parent != nullptr && k + 1 < componentCount_; ++k) {
         parent = parent->FindSubkey(components_[k]);
       }
       if (parent != nullptr) {
-        change_.RemoveKey(*parent, components_.back());
+        change_.RemoveKey(*parent, components_[componentCount_ - 1]);
       }
       return true;
     }
@@ -351,18 +356,36 @@ class Reader {
       chain_.push_back(&root_);
     }
     size_t depth = 0;
-    while (depth < components_.size() && depth + 1 < chain_.size() &&
+    while (depth < componentCount_ && depth + 1 < chain_.size() &&
            EqualsIgnoringCaseFast(chain_[depth + 1]->name(), components_[depth])) {
       ++depth;
     }
     chain_.resize(depth + 1);
     KeyNode* node = chain_.back();
-    for (; depth < components_.size(); ++depth) {
+    for (; depth < componentCount_; ++depth) {
       node = change_.CreateKey(*node, components_[depth]);
       chain_.push_back(node);
     }
     current_ = node;
+    current_->ReserveValues(current_->ValueCount() + ValueLinesAhead());
     return true;
+  }
+
+  // The value lines up to the next key line: room for them in one step.
+  size_t ValueLinesAhead() const {
+    size_t count = 0;
+    for (size_t at = position_; at < text_.size();) {
+      while (at < text_.size() && IsBlank(text_[at])) {
+        ++at;
+      }
+      if (at < text_.size() && text_[at] == '[') {
+        break;
+      }
+      count += at < text_.size() && (text_[at] == '"' || text_[at] == '@');
+      size_t end = text_.find('\n', at);
+      at = end == std::string_view::npos ? text_.size() : end + 1;
+    }
+    return count;
   }
 
   static bool EqualsIgnoringCaseFast(std::u16string_view a, std::u16string_view b) {
@@ -539,8 +562,9 @@ class Reader {
   size_t lineNumber_ = 0;
   bool legacy_ = false;
   KeyNode* current_ = nullptr;
-  std::vector<KeyNode*> chain_;  // root and the keys of the last key line
-  std::vector<std::u16string> components_;
+  std::vector<KeyNode*> chain_;             // root and the keys of the last key line
+  std::vector<std::u16string> components_;  // the first componentCount_ are this line's
+  size_t componentCount_ = 0;
   std::string joined_;
   std::u16string name_;
   std::u16string textValue_;
