@@ -36,12 +36,47 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
+std::string TooLarge(const std::string& path, size_t maxSize) {
+  return "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
+}
+
 std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) {
     return ".";
   }
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Opens a regular file of at most maxSize bytes for reading; anything else
+// is refused at once (O_NONBLOCK: opening a FIFO must not wait for a
+// writer). -1 and *error on failure; *size is the file's size.
+int OpenRegularFile(const std::string& path, size_t maxSize, std::string* error, bool* missing,
+                    size_t* size) {
+  if (missing != nullptr) {
+    *missing = false;
+  }
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    if (missing != nullptr) {
+      *missing = errno == ENOENT;
+    }
+    *error = Describe("cannot open", path);
+    return -1;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) {
+    *error = Describe("cannot examine", path);
+  } else if (!S_ISREG(info.st_mode)) {
+    *error = "'" + path + "' is not a regular file";
+  } else if (static_cast<uint64_t>(info.st_size) > maxSize) {
+    *error = TooLarge(path, maxSize);
+  } else {
+    *size = static_cast<size_t>(info.st_size);
+    return fd;
+  }
+  ::close(fd);
+  return -1;
 }
 
 }  // namespace
@@ -99,32 +134,17 @@ bool ReadHostFile(const std::string& path, std::string* bytes, std::string* erro
 
 bool ReadRegularFile(const std::string& path, size_t maxSize, std::string* bytes,
                      std::string* error, bool* missing) {
-  if (missing != nullptr) {
-    *missing = false;
-  }
-  // O_NONBLOCK: opening a FIFO must not wait for a writer.
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  size_t size = 0;
+  int fd = OpenRegularFile(path, maxSize, error, missing, &size);
   if (fd < 0) {
-    if (missing != nullptr) {
-      *missing = errno == ENOENT;
-    }
-    *error = Describe("cannot open", path);
     return false;
   }
-  struct stat info {};
-  std::string tooLarge = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
   bool ok = false;
-  if (::fstat(fd, &info) != 0) {
-    *error = Describe("cannot examine", path);
-  } else if (!S_ISREG(info.st_mode)) {
-    *error = "'" + path + "' is not a regular file";
-  } else if (static_cast<uint64_t>(info.st_size) > maxSize) {
-    *error = tooLarge;
-  } else if (!ReadDescriptor(fd, maxSize, bytes)) {
+  if (!ReadDescriptor(fd, maxSize, bytes)) {
     *error = Describe("cannot read", path);
   } else if (bytes->size() > maxSize) {  // it grew while read
     bytes->clear();
-    *error = tooLarge;
+    *error = TooLarge(path, maxSize);
   } else {
     ok = true;
   }
@@ -139,36 +159,20 @@ MappedFile::~MappedFile() {
 }
 
 bool MappedFile::Open(const std::string& path, size_t maxSize, std::string* error, bool* missing) {
-  if (missing != nullptr) {
-    *missing = false;
-  }
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  size_t size = 0;
+  int fd = OpenRegularFile(path, maxSize, error, missing, &size);
   if (fd < 0) {
-    if (missing != nullptr) {
-      *missing = errno == ENOENT;
-    }
-    *error = Describe("cannot open", path);
     return false;
   }
-  struct stat info {};
-  bool ok = false;
-  if (::fstat(fd, &info) != 0) {
-    *error = Describe("cannot examine", path);
-  } else if (!S_ISREG(info.st_mode)) {
-    *error = "'" + path + "' is not a regular file";
-  } else if (static_cast<uint64_t>(info.st_size) > maxSize) {
-    *error = "'" + path + "' is larger than " + std::to_string(maxSize >> 20) + " MiB";
-  } else if (info.st_size == 0) {
-    ok = true;  // nothing to map
-  } else {
-    size_t size = static_cast<size_t>(info.st_size);
+  bool ok = true;
+  if (size != 0) {  // an empty file has nothing to map
     void* data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (data == MAP_FAILED) {
       *error = Describe("cannot map", path);
+      ok = false;
     } else {
       data_ = data;
       size_ = size;
-      ok = true;
     }
   }
   ::close(fd);

@@ -86,16 +86,43 @@ std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : name.empty() ? folder : folder + "/" + name;
 }
 
+constexpr std::string_view TemporaryPrefix = ".~velmora.";
+
+// Removes the temporary files ".~velmora.<pid>.<n>.tmp" of an open folder
+// whose writer is gone (killed half-way through a write).
+void RemoveStaleTemporariesIn(int folderFd) {
+  int listed = ::dup(folderFd);
+  DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
+  if (dir == nullptr) {
+    if (listed >= 0) {
+      ::close(listed);
+    }
+    return;
+  }
+  while (dirent* entry = ::readdir(dir)) {
+    std::string_view name = entry->d_name;
+    if (name.substr(0, TemporaryPrefix.size()) != TemporaryPrefix) {
+      continue;
+    }
+    pid_t writer = static_cast<pid_t>(std::strtol(entry->d_name + TemporaryPrefix.size(), nullptr, 10));
+    if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
+      ::unlinkat(folderFd, entry->d_name, 0);
+    }
+  }
+  ::closedir(dir);
+}
+
 // Replaces name in an open folder with bytes so that a crash leaves the old
 // or the new content: a new file beside it (never through a link), flushed,
 // renamed over name, and the folder flushed.
 bool ReplaceFileIn(int folderFd, const std::string& name, std::string_view bytes) {
+  RemoveStaleTemporariesIn(folderFd);
   static std::atomic<unsigned> counter{0};
   std::string temporary;
   UniqueFd file;
   for (int attempt = 0; attempt < 3 && !file.valid(); ++attempt) {
     temporary =
-        ".~velmora." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+        std::string(TemporaryPrefix) + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
     file.Reset(::openat(folderFd, temporary.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!file.valid() && errno != EEXIST) {
@@ -127,27 +154,8 @@ bool ReplaceFileIn(int folderFd, const std::string& name, std::string_view bytes
 // Reads an open regular file whole.
 bool ReadOpenFile(int fd, std::string* bytes) {
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    return false;
-  }
-  std::string data;
-  data.reserve(static_cast<size_t>(info.st_size));
-  char buffer[65536];
-  while (true) {
-    ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    if (n < 0) {
-      return false;
-    }
-    if (n == 0) {
-      break;
-    }
-    data.append(buffer, static_cast<size_t>(n));
-  }
-  *bytes = std::move(data);
-  return true;
+  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+         ReadDescriptor(fd, std::numeric_limits<size_t>::max() - 1, bytes);
 }
 
 }  // namespace

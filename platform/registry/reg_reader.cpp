@@ -1,6 +1,7 @@
 #include "platform/registry/reg_reader.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "platform/registry.h"
@@ -36,6 +37,15 @@ size_t FindInvalidUtf8(std::string_view text) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
   size_t i = 0;
   while (i < text.size()) {
+    // Eight ASCII bytes at a time: most of a registry file is ASCII.
+    uint64_t word = 0;
+    while (i + 8 <= text.size() &&
+           (std::memcpy(&word, bytes + i, 8), (word & 0x8080808080808080u) == 0)) {
+      i += 8;
+    }
+    if (i == text.size()) {
+      break;
+    }
     uint8_t b = bytes[i];
     if (b < 0x80) {
       ++i;
@@ -189,8 +199,17 @@ bool StartsWithAsciiIgnoringCase(std::string_view text, std::string_view prefix)
 // Well-formed UTF-8 to UTF-16, appended.
 void AppendUtf16(std::u16string& out, std::string_view text) {
   const auto* b = reinterpret_cast<const uint8_t*>(text.data());
+  size_t start = out.size();
+  out.resize(start + text.size());  // at most one unit per byte
+  char16_t* units = out.data() + start;
+  size_t n = 0;
   for (size_t i = 0; i < text.size();) {
     uint32_t cp = b[i];
+    if (cp < 0x80) {
+      units[n++] = static_cast<char16_t>(cp);
+      ++i;
+      continue;
+    }
     size_t extra = cp < 0x80 ? 0 : cp < 0xE0 ? 1 : cp < 0xF0 ? 2 : 3;
     if (extra != 0) {
       cp &= 0x3F >> extra;
@@ -201,12 +220,13 @@ void AppendUtf16(std::u16string& out, std::string_view text) {
     i += extra + 1;
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      units[n++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      units[n++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else {
-      out.push_back(static_cast<char16_t>(cp));
+      units[n++] = static_cast<char16_t>(cp);
     }
   }
+  out.resize(start + n);
 }
 
 class Reader {
