@@ -2,16 +2,20 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <limits>
 #include <memory>
 #include <unordered_set>
 
 #include "platform/files/open_beneath.h"
+#include "platform/host_io.h"
 #include "platform/text.h"
 
 namespace velmora {
@@ -99,12 +103,14 @@ void RemoveStaleTemporariesIn(int folderFd) {
     }
     return;
   }
+  ::rewinddir(dir);
   while (dirent* entry = ::readdir(dir)) {
     std::string_view name = entry->d_name;
     if (name.substr(0, TemporaryPrefix.size()) != TemporaryPrefix) {
       continue;
     }
-    pid_t writer = static_cast<pid_t>(std::strtol(entry->d_name + TemporaryPrefix.size(), nullptr, 10));
+    pid_t writer =
+        static_cast<pid_t>(std::strtol(entry->d_name + TemporaryPrefix.size(), nullptr, 10));
     if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
       ::unlinkat(folderFd, entry->d_name, 0);
     }
@@ -121,8 +127,8 @@ bool ReplaceFileIn(int folderFd, const std::string& name, std::string_view bytes
   std::string temporary;
   UniqueFd file;
   for (int attempt = 0; attempt < 3 && !file.valid(); ++attempt) {
-    temporary =
-        std::string(TemporaryPrefix) + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    temporary = std::string(TemporaryPrefix) + std::to_string(::getpid()) + "." +
+                std::to_string(counter++) + ".tmp";
     file.Reset(::openat(folderFd, temporary.c_str(),
                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
     if (!file.valid() && errno != EEXIST) {

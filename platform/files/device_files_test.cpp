@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -153,6 +154,21 @@ TEST_P(DeviceFilesTest, WholeFilesAreReplacedAndOnlyRegularFilesRead) {
   EXPECT_EQ(FileBytes(u"\\windows\\fifo"), "(none)");  // neither read nor waited for
   EXPECT_EQ(FileBytes(u"\\windows"), "(none)");
   EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"New.DLL", "Velmora.dll", "fifo"}));
+}
+
+TEST_P(DeviceFilesTest, AWriteClearsTheTemporaryFilesOfKilledWriters) {
+  pid_t gone = ::fork();
+  if (gone == 0) {
+    ::_exit(0);
+  }
+  ::waitpid(gone, nullptr, 0);
+  std::string stale = ".~velmora." + std::to_string(gone) + ".0.tmp";
+  std::string live = ".~velmora." + std::to_string(::getppid()) + ".0.tmp";
+  WriteFileText(root_ + "/Windows/" + stale, "half");
+  WriteFileText(root_ + "/Windows/" + live, "being written");
+  EXPECT_TRUE(files_.WriteWholeFile(u"\\Windows\\Velmora_tmp.dll", "update"));
+  EXPECT_EQ(List(u"\\windows\\*.*"),
+            (std::vector<std::string>{live, "Velmora.dll", "Velmora_tmp.dll"}));
 }
 
 // A thread swaps "box" between a folder inside the root and a link to a
