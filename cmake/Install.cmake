@@ -7,6 +7,7 @@ if(VELMORA_TERMINAL)
   install(TARGETS VelmoraCfg RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
 if(VELMORA_TERMINAL AND VELMORA_WINDOW)
+  install(TARGETS velmora-window LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/velmora)
   install(FILES platform/window/velmora-cfg.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES platform/window/velmora-cfg.svg

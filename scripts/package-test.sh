@@ -28,6 +28,11 @@ trap 'rm -rf "$work"; apt-get remove -y -qq velmora >/dev/null 2>&1 || true' EXI
 for page in VelmoraCfg velmora-device; do
   man -w "$page" >/dev/null
 done
+if /usr/bin/VelmoraCfg --help | grep -q -- "--window"; then
+  # The installed program finds its window module (and then no display).
+  DISPLAY=:97 /usr/bin/VelmoraCfg --window 2>"$work/window.err" && exit 1
+  grep -q "cannot open a window" "$work/window.err" || { cat "$work/window.err"; exit 1; }
+fi
 [ -f /usr/share/bash-completion/completions/velmora-device ]
 
 apt-get remove -y -qq velmora >/dev/null

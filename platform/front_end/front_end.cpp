@@ -6,12 +6,10 @@
 
 #include "platform/build_version.h"
 #include "platform/front_end/front_end_choice.h"
+#include "platform/front_end/window_loader.h"
 #include "platform/terminal/terminal_host.h"
 #include "platform/text.h"
 #include "platform/ui/application.h"
-#ifdef VELMORA_WINDOW
-#include "platform/window/window_host.h"
-#endif
 
 namespace velmora {
 
@@ -45,13 +43,14 @@ std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
     *exitCode = 0;
     return nullptr;
   }
-#ifdef VELMORA_WINDOW
   if (choice.frontEnd == FrontEnd::Window) {
-    auto host = std::make_unique<window::WindowHost>(choice.scale);
-    host->Open();
+    std::unique_ptr<ui::UiHost> host = LoadWindowHost(choice.scale, &error);
+    if (!host) {
+      std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
+      *exitCode = 1;
+    }
     return host;
   }
-#endif
   // The terminal's own checks (a terminal on standard input and output,
   // its signals) belong to the terminal alone.
   auto host = std::make_unique<terminal::TerminalHost>();
