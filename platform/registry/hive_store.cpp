@@ -119,11 +119,11 @@ bool HiveStore::OpenLockFile() {
   return true;
 }
 
-bool HiveStore::LockShared() {
+bool HiveStore::Lock(int operation) {
   if (lockFd_ < 0) {
     return false;
   }
-  while (::flock(lockFd_, LOCK_SH) != 0) {
+  while (::flock(lockFd_, operation) != 0) {
     if (errno != EINTR) {
       return false;
     }
@@ -132,16 +132,14 @@ bool HiveStore::LockShared() {
   return true;
 }
 
+bool HiveStore::LockShared() {
+  return Lock(LOCK_SH);
+}
+
 bool HiveStore::LockExclusive() {
-  if (lockFd_ < 0) {
+  if (!Lock(LOCK_EX)) {
     return false;
   }
-  while (::flock(lockFd_, LOCK_EX) != 0) {
-    if (errno != EINTR) {
-      return false;
-    }
-  }
-  locked_ = true;
   if (!cleaned_) {
     // Writers killed half-way through a snapshot leave their temporary
     // file; this process may be the first writer since.

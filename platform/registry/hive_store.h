@@ -72,6 +72,7 @@ class HiveStore {
 
  private:
   bool OpenLockFile();
+  bool Lock(int operation);
   uint64_t Counter() const;
   void RaiseCounter();
   bool OpenJournal(std::string* error);
