@@ -14,14 +14,22 @@ DeviceFixture::DeviceFixture()
   platform_ = SeeRegistry(registry_);
 }
 
-std::unique_ptr<ScopedPlatform> DeviceFixture::SeeRegistry(PlatformRegistry& registry) {
+std::unique_ptr<ScopedPlatform> DeviceFixture::Install(PlatformRegistry& registry, ui::UiHost& ui) {
   PlatformServices services;
   services.registry = &registry;
   services.devices = &devices_;
   services.files = &files_;
   services.versions = &versions_;
-  services.ui = &host_;
+  services.ui = &ui;
   return std::make_unique<ScopedPlatform>(services);
+}
+
+std::unique_ptr<ScopedPlatform> DeviceFixture::SeeRegistry(PlatformRegistry& registry) {
+  return Install(registry, host_);
+}
+
+std::unique_ptr<ScopedPlatform> DeviceFixture::ShowIn(ui::UiHost& ui) {
+  return Install(registry_, ui);
 }
 
 DeviceFixture::~DeviceFixture() = default;

@@ -44,6 +44,8 @@ class DeviceFixture : public ::testing::Test {
   // The program sees registry (for example a wrapper of registry_) in place
   // of registry_ while the result lives.
   std::unique_ptr<ScopedPlatform> SeeRegistry(PlatformRegistry& registry);
+  // The device's services shown through another front end.
+  std::unique_ptr<ScopedPlatform> ShowIn(ui::UiHost& ui);
 
   TempDir dir_;
   Hive hive_;
@@ -53,6 +55,9 @@ class DeviceFixture : public ::testing::Test {
   PeVersionResources versions_;
   ui::HeadlessHost host_;
   std::unique_ptr<ScopedPlatform> platform_;
+
+ private:
+  std::unique_ptr<ScopedPlatform> Install(PlatformRegistry& registry, ui::UiHost& ui);
 };
 
 }  // namespace velmora::testing

@@ -5,13 +5,7 @@
 namespace velmora::testing {
 
 WindowFixture::WindowFixture() {
-  PlatformServices services;
-  services.registry = &registry_;
-  services.devices = &devices_;
-  services.files = &files_;
-  services.versions = &versions_;
-  services.ui = &window_;
-  windowPlatform_ = std::make_unique<ScopedPlatform>(services);
+  windowPlatform_ = ShowIn(window_);
 }
 
 WindowFixture::~WindowFixture() = default;

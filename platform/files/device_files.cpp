@@ -158,10 +158,10 @@ bool ReplaceFileIn(int folderFd, const std::string& name, std::string_view bytes
 }
 
 // Reads an open regular file whole.
-bool ReadOpenFile(int fd, std::string* bytes) {
+bool ReadOpenFile(int fd, size_t maxSize, std::string* bytes) {
   struct stat info {};
-  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
-         ReadDescriptor(fd, std::numeric_limits<size_t>::max() - 1, bytes);
+  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadDescriptor(fd, maxSize, bytes) &&
+         bytes->size() <= maxSize;
 }
 
 }  // namespace
@@ -354,7 +354,7 @@ void DeviceFiles::FindEnd(SearchHandle handle) {
   searches_.erase(handle);
 }
 
-bool DeviceFiles::ReadWholeFile(std::u16string_view path, std::string* bytes) {
+bool DeviceFiles::ReadWholeFile(std::u16string_view path, std::string* bytes, size_t maxSize) {
   UniqueFd root = OpenRoot();
   HostPath host;
   if (!root.valid() || !Resolve(root.get(), path, false, &host)) {
@@ -362,7 +362,7 @@ bool DeviceFiles::ReadWholeFile(std::u16string_view path, std::string* bytes) {
   }
   // Without O_NONBLOCK a FIFO would block the open.
   UniqueFd file = OpenBeneath(root.get(), host.full(), O_RDONLY | O_NONBLOCK);
-  return file.valid() && ReadOpenFile(file.get(), bytes);
+  return file.valid() && ReadOpenFile(file.get(), maxSize, bytes);
 }
 
 bool DeviceFiles::WriteWholeFile(std::u16string_view path, std::string_view bytes) {

@@ -13,6 +13,7 @@
 // leads nowhere outside either; absolute links are refused.
 #pragma once
 
+#include <limits>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,7 +36,10 @@ class DeviceFiles final : public PlatformFiles {
   void FindEnd(SearchHandle handle) override;
 
   // For the device's own tools (not part of the program's interface).
-  bool ReadWholeFile(std::u16string_view path, std::string* bytes);
+  // A regular file of at most maxSize bytes; a longer one gives false with
+  // *bytes holding more than maxSize bytes (so that callers can say why).
+  bool ReadWholeFile(std::u16string_view path, std::string* bytes,
+                     size_t maxSize = std::numeric_limits<size_t>::max() - 1);
   bool WriteWholeFile(std::u16string_view path, std::string_view bytes);
 
  private:

@@ -102,6 +102,10 @@ bool Hive::CatchUp() {
   return true;
 }
 
+bool Hive::TakeInChanges() {
+  return corrupt_ ? Reload() : CatchUp();
+}
+
 bool Hive::Refresh() {
   if (!store_ || open_ != nullptr) {
     return true;  // memory only, or inside a change that caught up already
@@ -110,7 +114,7 @@ bool Hive::Refresh() {
     return true;
   }
   StoreLock lock(*store_, false);
-  return corrupt_ ? Reload() : CatchUp();
+  return TakeInChanges();
 }
 
 void Hive::DropRemoved(TreeChange& change) {
@@ -153,7 +157,7 @@ Status Hive::Change(const std::function<Status(TreeChange&)>& change) {
   }
   // A writer always looks at the files (a few stat calls beside the flush):
   // a file replaced by hand must not be written over unseen.
-  if (!(corrupt_ ? Reload() : CatchUp())) {
+  if (!TakeInChanges()) {
     return StatusRegistryCorrupt;
   }
   TreeChange recorded(TreeChange::Options{.undoable = true, .record = true});
@@ -420,7 +424,7 @@ bool Hive::Compact(std::string* error) {
     *error = "cannot lock " + store_->snapshotPath() + ".lock";
     return false;
   }
-  if (!(corrupt_ ? Reload() : CatchUp())) {
+  if (!TakeInChanges()) {
     *error = lastError_;
     return false;
   }

@@ -79,6 +79,8 @@ class Hive final : public AtomicRegistry {
   bool Refresh();
   bool CatchUp();
   bool Reload();
+  // After a damaged file everything is read again; else only what was added.
+  bool TakeInChanges();
   // Runs one change of the registry (or a part of the open one).
   Status Change(const std::function<Status(TreeChange&)>& change);
   // Drops the keys a change took out of the tree; handles on them fail

@@ -1,15 +1,6 @@
 #include "platform/serial/device_folder.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-#include <vector>
-
-#include "platform/unique_fd.h"
 
 #include "platform/text.h"
 
@@ -79,11 +70,10 @@ bool HostFolderOf(DeviceFiles& files, const std::string& hostRoot, std::u16strin
   return true;
 }
 
-bool ReadDeviceFile(DeviceFiles& files, const std::string& hostRoot, std::u16string_view devicePath,
-                    size_t limit, std::string* bytes, std::string* error) {
-  std::vector<std::u16string> parts = SplitPath(devicePath, u"\\/");
+bool ReadDeviceFile(DeviceFiles& files, std::u16string_view devicePath, size_t limit,
+                    std::string* bytes, std::string* error) {
   uint32_t attributes = files.FileAttributes(devicePath);
-  if (parts.empty() || attributes == InvalidFileAttributes) {
+  if (SplitPath(devicePath, u"\\/").empty() || attributes == InvalidFileAttributes) {
     *error = "does not exist";
     return false;
   }
@@ -91,40 +81,10 @@ bool ReadDeviceFile(DeviceFiles& files, const std::string& hostRoot, std::u16str
     *error = "is a folder";
     return false;
   }
-  std::u16string folder;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) {
-    folder += u"\\" + parts[i];
-  }
-  std::string host;
-  std::u16string name;
-  if (!HostFolderOf(files, hostRoot, folder.empty() ? u"\\" : folder, &host, error) ||
-      !FindEntry(files, folder, parts.back(), &name)) {
-    *error = "does not exist";
+  if (!files.ReadWholeFile(devicePath, bytes, limit)) {
+    *error = bytes->size() > limit ? "is longer than " + std::to_string(limit) + " bytes"
+                                   : "cannot be read";
     return false;
-  }
-  std::string path = host + "/" + ToUtf8(name);
-  UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-  struct stat info {};
-  if (!fd || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-    *error = std::string("cannot be read: ") + std::strerror(errno);
-    return false;
-  }
-  if (static_cast<uint64_t>(info.st_size) > limit) {
-    *error = "is longer than " + std::to_string(limit) + " bytes";
-    return false;
-  }
-  bytes->assign(static_cast<size_t>(info.st_size), '\0');
-  size_t done = 0;
-  while (done < bytes->size()) {
-    ssize_t count = ::read(fd.get(), bytes->data() + done, bytes->size() - done);
-    if (count < 0 && errno == EINTR) {
-      continue;
-    }
-    if (count <= 0) {
-      *error = std::string("cannot be read: ") + (count < 0 ? std::strerror(errno) : "it shrank");
-      return false;
-    }
-    done += static_cast<size_t>(count);
   }
   return true;
 }

@@ -20,7 +20,7 @@ bool HostFolderOf(DeviceFiles& files, const std::string& hostRoot, std::u16strin
 
 // Reads the device file at devicePath (matched like every device path)
 // when it is at most limit bytes long. False and *error otherwise.
-bool ReadDeviceFile(DeviceFiles& files, const std::string& hostRoot, std::u16string_view devicePath,
-                    size_t limit, std::string* bytes, std::string* error);
+bool ReadDeviceFile(DeviceFiles& files, std::u16string_view devicePath, size_t limit,
+                    std::string* bytes, std::string* error);
 
 }  // namespace velmora

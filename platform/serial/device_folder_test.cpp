@@ -63,14 +63,14 @@ TEST_F(DeviceFolderTest, WhatIsNoFolderOfTheDeviceIsRefused) {
 TEST_F(DeviceFolderTest, FilesAreReadUpToALimit) {
   std::string bytes;
   std::string error;
-  ASSERT_TRUE(ReadDeviceFile(files_, root_, u"\\MY DOCUMENTS\\Route.TXT", 100, &bytes, &error))
+  ASSERT_TRUE(ReadDeviceFile(files_, u"\\MY DOCUMENTS\\Route.TXT", 100, &bytes, &error))
       << error;
   EXPECT_EQ(bytes, "53 9\n");
-  EXPECT_FALSE(ReadDeviceFile(files_, root_, u"\\My Documents\\route.txt", 4, &bytes, &error));
+  EXPECT_FALSE(ReadDeviceFile(files_, u"\\My Documents\\route.txt", 4, &bytes, &error));
   EXPECT_EQ(error, "is longer than 4 bytes");
-  EXPECT_FALSE(ReadDeviceFile(files_, root_, u"\\My Documents", 100, &bytes, &error));
+  EXPECT_FALSE(ReadDeviceFile(files_, u"\\My Documents", 100, &bytes, &error));
   EXPECT_EQ(error, "is a folder");
-  EXPECT_FALSE(ReadDeviceFile(files_, root_, u"\\My Documents\\none.txt", 100, &bytes, &error));
+  EXPECT_FALSE(ReadDeviceFile(files_, u"\\My Documents\\none.txt", 100, &bytes, &error));
   EXPECT_EQ(error, "does not exist");
 }
 

@@ -183,11 +183,10 @@ std::unique_ptr<PortSource> SwitchedOnDevice::MakeSource(const std::string& name
   if (setup.kind != DriverKind::GpsReceiver) {
     return nullptr;
   }
-  std::string root = deviceFolder_ + "/root";
   std::string bytes;
   std::string error;
   if (!setup.replay.empty()) {
-    if (!ReadDeviceFile(files_, root, setup.replay, NmeaReplay::MaxFileBytes, &bytes, &error)) {
+    if (!ReadDeviceFile(files_, setup.replay, NmeaReplay::MaxFileBytes, &bytes, &error)) {
       Tell(name + ": the replay log " + Quoted(setup.replay) + " " + error +
            "; the receiver has no fix");
       return GpsReceiver::WithoutFix();
@@ -204,7 +203,7 @@ std::unique_ptr<PortSource> SwitchedOnDevice::MakeSource(const std::string& name
     return GpsReceiver::AlongRoute(Route::BuiltIn(), "built-in route");
   }
   Route route;
-  if (!ReadDeviceFile(files_, root, setup.route, Route::MaxFileBytes, &bytes, &error) ||
+  if (!ReadDeviceFile(files_, setup.route, Route::MaxFileBytes, &bytes, &error) ||
       !Route::Parse(bytes, &route, &error)) {
     Tell(name + ": the route file " + Quoted(setup.route) + ": " + error +
          "; the receiver has no fix");
