@@ -63,8 +63,7 @@ TEST_F(DeviceFolderTest, WhatIsNoFolderOfTheDeviceIsRefused) {
 TEST_F(DeviceFolderTest, FilesAreReadUpToALimit) {
   std::string bytes;
   std::string error;
-  ASSERT_TRUE(ReadDeviceFile(files_, u"\\MY DOCUMENTS\\Route.TXT", 100, &bytes, &error))
-      << error;
+  ASSERT_TRUE(ReadDeviceFile(files_, u"\\MY DOCUMENTS\\Route.TXT", 100, &bytes, &error)) << error;
   EXPECT_EQ(bytes, "53 9\n");
   EXPECT_FALSE(ReadDeviceFile(files_, u"\\My Documents\\route.txt", 4, &bytes, &error));
   EXPECT_EQ(error, "is longer than 4 bytes");
