@@ -158,6 +158,15 @@ char noColorChange[] = "--no-color-change";
 char* arguments[] = {programName, noDetection, noDataRequest, noColorChange, nullptr};
 int argumentCount = 4;
 
+// Gives a widget the terminal's whole size. The toolkit's adjustSize is
+// not called from here (adjust = false): the callers are adjustSize
+// themselves, and the toolkit's own adjustSize, which follows, shrinks a
+// widget to its parent; calling it again would go on for ever.
+void FitToTerminal(finalcut::FWidget& widget) {
+  widget.setGeometry(finalcut::FPoint{1, 1},
+                     finalcut::FSize{widget.getDesktopWidth(), widget.getDesktopHeight()}, false);
+}
+
 // How long the detection waits for each answer that cannot come.
 constexpr auto AnswerWait = std::chrono::microseconds(200);
 constexpr uint64_t KeyPollMicroseconds = 25000;
@@ -167,17 +176,14 @@ constexpr uint64_t KeyPollMicroseconds = 25000;
 // The toolkit's window that holds the screen, as large as the terminal.
 class TerminalHost::Frame final : public finalcut::FWindow {
  public:
-  explicit Frame(finalcut::FApplication& app) : finalcut::FWindow(&app) { Fit(); }
+  explicit Frame(finalcut::FApplication& app) : finalcut::FWindow(&app) { FitToTerminal(*this); }
 
  protected:
+  // The terminal changed its size: the window takes the new size first,
+  // then the toolkit fits the screen inside it.
   void adjustSize() override {
+    FitToTerminal(*this);
     finalcut::FWindow::adjustSize();
-    Fit();
-  }
-
- private:
-  void Fit() {
-    setGeometry(finalcut::FPoint{1, 1}, finalcut::FSize{getDesktopWidth(), getDesktopHeight()});
   }
 };
 
@@ -189,7 +195,7 @@ class TerminalHost::Screen final : public finalcut::FWidget {
   Screen(TerminalHost& host, finalcut::FApplication& app, Frame& frame)
       : finalcut::FWidget(&frame), host_(host), app_(app), frame_(frame), screen_(host) {
     setFocusable(true);
-    Fit();
+    FitToTerminal(*this);
     monochrome_ = finalcut::FVTerm::getFOutput()->getMaxColor() < 8;
     addTimer(100);
   }
@@ -299,17 +305,14 @@ class TerminalHost::Screen final : public finalcut::FWidget {
     }
   }
 
-  // The terminal changed its size: the screen follows it.
+  // The terminal changed its size: the screen follows it (and draw()
+  // lays the dialog out anew at the next repaint).
   void adjustSize() override {
+    FitToTerminal(*this);
     finalcut::FWidget::adjustSize();
-    Fit();
   }
 
  private:
-  void Fit() {
-    setGeometry(finalcut::FPoint{1, 1}, finalcut::FSize{getDesktopWidth(), getDesktopHeight()});
-  }
-
   // After every event: leave the innermost loop when what it waits for came.
   void AfterEvent() {
     ui::Dialog* top = host_.Topmost();

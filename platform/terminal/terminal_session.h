@@ -11,6 +11,12 @@
 // writing to the terminal is safe. Before the toolkit has drawn anything,
 // a signal ends the process at once with the terminal's modes as they
 // were found (nothing else of the terminal has changed yet).
+//
+// A fault (SIGSEGV, SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGQUIT) cannot wait
+// for the event loop: its handler, on a stack of its own, writes the bytes
+// made ready when the toolkit took the terminal, restores the modes (only
+// async-signal-safe calls) and lets the signal's default action end the
+// process, so that the status and a core file tell the fault as before.
 #pragma once
 
 #include <string>
