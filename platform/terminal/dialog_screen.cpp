@@ -1,6 +1,7 @@
 #include "platform/terminal/dialog_screen.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/platform.h"
 
@@ -37,11 +38,14 @@ MessageState KeyHelp() {
       u"F2                 Zeile doppelt antippen (öffnen)\n"
       u"↑ ↓ Bild Pos1 Ende in Listen bewegen, wählen\n"
       u"← →                Pfeiltasten der Liste; Cursor\n"
+      u"                   Ordnerwahl: ← höher; → übernimmt,\n"
+      u"                   wenn OK geht, sonst öffnet es\n"
       u"< >                Liste seitwärts schieben\n"
       u"Esc                Abbrechen, Beenden\n"
       u"F10                Fertig ([OK] oben rechts)\n"
       u"Strg+C             Programm sofort beenden\n"
-      u"Maus: Klick tippt an, Doppelklick tippt doppelt an,\n"
+      u"Maus: Klick tippt an; Doppelklick auf eine Zeile\n"
+      u"tippt doppelt an, sonst sind es zwei Klicks;\n"
       u"Rad und die Pfeile am Listenrand blättern.";
   return help;
 }
@@ -94,7 +98,7 @@ void DialogScreen::Draw(Canvas& canvas) {
   if (ui::Dialog* top = Top()) {
     DialogLayout layout = Layout(*top);
     if (!layout.Fits()) {
-      RenderTooSmall(layout.neededWidth(), layout.neededHeight(), canvas);
+      RenderTooSmall(layout.neededWidth(), layout.neededHeight(), LeaveHint(), canvas);
       return;
     }
     RenderDialog(*top, layout, ViewOf(*top), waiting_, canvas);
@@ -104,7 +108,7 @@ void DialogScreen::Draw(Canvas& canvas) {
     canvas.HideCursor();
     int needed = MessageHeight(message, width_);
     if (needed > height_) {
-      RenderTooSmall(width_, needed, canvas);
+      RenderTooSmall(width_, needed, LeaveHint(), canvas);
       return;
     }
     RenderMessage(message, canvas);
@@ -142,11 +146,17 @@ bool DialogScreen::Press(const KeyPress& key) {
     return false;
   }
   Sync();
-  if (help_) {
-    help_ = false;  // any key closes the help
+  if (tooSmall()) {
+    help_ = false;  // not shown there
+    // Only the keys that leave work on the line asking for a larger
+    // terminal: Escape and F10, as the dialog or message box would take them.
+    if (key.key == Key::Escape || key.key == Key::Done) {
+      Leave(key);
+    }
     return true;
   }
-  if (tooSmall()) {
+  if (help_) {
+    help_ = false;  // any key closes the help
     return true;
   }
   if (!messages_.empty()) {
@@ -163,6 +173,24 @@ bool DialogScreen::Press(const KeyPress& key) {
     DialogKey(*top, key);
   }
   return true;
+}
+
+std::u16string_view DialogScreen::LeaveHint() const {
+  if (messages_.empty()) {
+    return LeaveDialog;
+  }
+  return messages_.back().state.yesNo ? LeaveMessageNo : LeaveMessageOk;
+}
+
+void DialogScreen::Leave(const KeyPress& key) {
+  if (!messages_.empty()) {
+    MessageKey(key);
+    return;
+  }
+  if (ui::Dialog* top = Top()) {
+    ViewOf(*top).openCombo = ui::NoControlId;  // not shown, so not left open either
+    DialogKey(*top, key);
+  }
 }
 
 void DialogScreen::MessageKey(const KeyPress& key) {
@@ -431,6 +459,7 @@ void DialogScreen::ScrollSideways(ui::ListView& list, int cells) {
 }
 
 void DialogScreen::Click(int col, int row, bool twice) {
+  ClickTarget previous = std::exchange(lastClick_, ClickTarget{});
   Sync();
   if (help_) {
     help_ = false;
@@ -457,8 +486,15 @@ void DialogScreen::Click(int col, int row, bool twice) {
   if (hit.kind != Hit::Kind::ComboItem && hit.kind != Hit::Kind::ComboScroll) {
     view.openCombo = ui::NoControlId;  // a click elsewhere closes the drop-down list
   }
-  if (twice && hit.kind != Hit::Kind::ListRow) {
-    return;  // the first click of it did what a click does
+  // The second click of a double click on the button or check box the
+  // first one pressed presses it again (a quick untick is no lost click).
+  // Lists take it as a double tap; elsewhere the first click did all.
+  if (hit.kind == Hit::Kind::Control) {
+    lastClick_ = ClickTarget{dialog, hit.controlId};
+  }
+  if (twice && hit.kind != Hit::Kind::ListRow &&
+      !(hit.kind == Hit::Kind::Control && previous == lastClick_)) {
+    return;
   }
   switch (hit.kind) {
     case Hit::Kind::Done:
@@ -503,7 +539,7 @@ void DialogScreen::Click(int col, int row, bool twice) {
       if (!control->enabled()) {
         break;
       }
-      if (control->tabStop()) {
+      if (control->takesFocus()) {
         dialog->SetFocus(hit.controlId);
       }
       if (auto* button = dynamic_cast<ui::Button*>(control)) {

@@ -15,8 +15,10 @@
 //   Up, Down, Page Up, Page Down, Home, End
 //                       move in a list or an open drop-down list; Up and
 //                       Down choose in a closed drop-down list
-//   Left, Right         a list's own arrow keys (the folder chooser goes
-//                       up or opens); in a text field: move the cursor
+//   Left, Right         a list's own arrow keys (in the folder chooser
+//                       Left goes up, Right accepts when the accept
+//                       button is enabled and otherwise opens); in a
+//                       text field: move the cursor
 //   Home, End, Delete, Backspace   in a text field
 //   < and >, Shift+Left and Shift+Right   scroll a list sideways
 //   Escape              cancel ("Abbrechen", "Beenden", "Cancel")
@@ -25,8 +27,11 @@
 //   Ctrl+C              end the program at once, as SIGINT does
 // Message boxes: Enter or Space presses the marked button, Tab and the
 // arrows move the mark, "j" is Ja, "n" and Escape are Nein.
+// Too small a terminal: only Escape and F10 work, as the dialog or message
+// box below would take them, and the screen says so.
 // Mouse: a click taps (on a list row it selects that row only), a double
-// click double-taps, the wheel scrolls a list or an open drop-down list, a
+// click on a list row double-taps and on a button or check box is two
+// clicks, the wheel scrolls a list or an open drop-down list, a
 // click on a scroll mark scrolls by a page (or sideways).
 #pragma once
 
@@ -105,6 +110,9 @@ class DialogScreen {
   DialogView& ViewOf(const ui::Dialog& dialog);
   DialogLayout Layout(const ui::Dialog& dialog) const;
   void Sync();
+  // Below the smallest size: what leaves and how the screen says so.
+  void Leave(const KeyPress& key);
+  std::u16string_view LeaveHint() const;
   void MessageKey(const KeyPress& key);
   void DropDownKey(ui::Dialog& dialog, const KeyPress& key);
   void DialogKey(ui::Dialog& dialog, const KeyPress& key);
@@ -128,6 +136,14 @@ class DialogScreen {
     int answer = 0;
   };
   std::vector<OpenMessageBox> messages_;
+  // The control the last click pressed, for the second click of a double
+  // click.
+  struct ClickTarget {
+    const ui::Dialog* dialog = nullptr;
+    int control = ui::NoControlId;
+    bool operator==(const ClickTarget&) const = default;
+  };
+  ClickTarget lastClick_;
 };
 
 // The key help shown by F1, in German.

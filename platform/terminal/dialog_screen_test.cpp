@@ -33,6 +33,8 @@ class Recorder final : public ui::Dialog {
         {N::DoubleTap, 1020, &Recorder::OnDoubleTap},
         {N::TextChanged, 1112, &Recorder::OnText},
         {N::SelectionChanged, 1003, &Recorder::OnChosen},
+        {N::Clicked, 1006, &Recorder::OnClicked1006},
+        {N::Clicked, 1009, &Recorder::OnClicked1009},
     });
     return table;
   }
@@ -42,6 +44,8 @@ class Recorder final : public ui::Dialog {
   void OnDoubleTap(const ui::NotifyInfo& info) {
     seen.push_back("double " + std::to_string(info.item));
   }
+  void OnClicked1006() { seen.push_back("clicked 1006"); }
+  void OnClicked1009() { seen.push_back("clicked 1009"); }
   void OnKey(const ui::NotifyInfo& info) { seen.push_back("key " + std::to_string(info.key)); }
   void OnText() { seen.push_back("text " + ToUtf8(ControlText(1112))); }
   void OnChosen() {
@@ -323,21 +327,84 @@ TEST_F(DialogScreenTest, HelpShowsTheKeysAndAnyKeyClosesItWithoutActing) {
   EXPECT_EQ(dialog.endCode(), ui::EndOk);
 }
 
-TEST_F(DialogScreenTest, TooSmallATerminalShowsTheNeededSizeAndTakesNoKeys) {
+TEST_F(DialogScreenTest, TooSmallATerminalSaysHowToLeaveAndTakesEscapeAndF10Only) {
+  struct Case {
+    Key leave;
+    int endCode;
+  };
+  for (Case c : {Case{Key::Escape, ui::EndCancel}, Case{Key::Done, ui::EndOk}}) {
+    Recorder dialog(MainDialogTemplate);
+    Run(dialog, [&](DialogScreen& screen, ui::Dialog& d) {
+      FillPorts(d);
+      d.SetFocus(1003);
+      screen.Press(K(Key::Space));  // a drop-down list open when the terminal shrinks
+      screen.Resize(30, 8);
+      EXPECT_TRUE(screen.tooSmall());
+      std::string picture = Picture(screen);
+      EXPECT_NE(picture.find("Mindestens"), std::string::npos);
+      EXPECT_NE(picture.find("Esc: Abbrechen, F10: OK"), std::string::npos) << picture;
+      for (Key other : {Key::Enter, Key::Space, Key::Tab, Key::Down, Key::Help}) {
+        screen.Press(K(other));
+      }
+      EXPECT_FALSE(d.ended());
+      EXPECT_TRUE(dialog.seen.empty());
+      screen.Resize(80, 24);  // grown: the dialog again
+      EXPECT_NE(Picture(screen).find("Serielle Schnittstellen"), std::string::npos);
+      screen.Resize(30, 8);
+      screen.Press(K(c.leave));
+      EXPECT_TRUE(d.ended());
+    });
+    EXPECT_EQ(dialog.endCode(), c.endCode);
+    EXPECT_TRUE(dialog.seen.empty());
+  }
+  // A message box too large for the terminal: Escape answers it as it would.
   Recorder dialog(MainDialogTemplate);
   Run(dialog, [&](DialogScreen& screen, ui::Dialog& d) {
-    FillPorts(d);
-    screen.Resize(30, 8);
-    EXPECT_TRUE(screen.tooSmall());
-    EXPECT_NE(Picture(screen).find("Mindestens"), std::string::npos);
+    MessageState question;
+    question.text = u"Wollen Sie die Installation fortsetzen?";
+    question.yesNo = true;
+    screen.OpenMessage(question);
+    screen.Resize(20, 3);
+    ASSERT_TRUE(screen.tooSmall());
+    EXPECT_NE(Picture(screen).find("Esc: Nein"), std::string::npos) << Picture(screen);
+    screen.Press(Char(u'j'));
+    EXPECT_EQ(screen.Answer(), 0);
     screen.Press(K(Key::Escape));
+    EXPECT_EQ(screen.CloseMessage(), AnswerNo);
     EXPECT_FALSE(d.ended());
-    screen.Resize(80, 24);  // grown: the dialog again
-    EXPECT_NE(Picture(screen).find("Serielle Schnittstellen"), std::string::npos);
-    screen.Press(K(Key::Escape));
-    EXPECT_TRUE(d.ended());
   });
-  EXPECT_EQ(dialog.endCode(), ui::EndCancel);
+}
+
+// Two quick clicks on a check box or a button are two clicks: the second
+// of them comes as a double click. On a list row a double click stays a
+// double tap (see above).
+TEST_F(DialogScreenTest, ADoubleClickOnACheckBoxOrAButtonIsTwoClicks) {
+  Recorder logging(LogSettingsTemplate);
+  Run(logging, [&](DialogScreen& screen, ui::Dialog& d) {
+    auto* box = d.Find<ui::CheckBox>(1009);
+    auto [col, row] = Find(screen, "Protokolliere Schreibeoperationen");
+    screen.Click(col, row, false);
+    screen.Click(col, row, true);
+    EXPECT_FALSE(box->checked()) << "ticked and unticked again";
+    screen.Click(col, row, false);
+    EXPECT_TRUE(box->checked());
+    // A double click whose first click was on something else is no click
+    // here (the first one may have closed what lay over it).
+    auto [other, otherRow] = Find(screen, "Protokolliere Leseoperationen");
+    screen.Click(other, otherRow, false);
+    screen.Click(col, row, true);
+    EXPECT_TRUE(box->checked());
+    EXPECT_EQ(logging.seen, (std::vector<std::string>{"clicked 1009", "clicked 1009",
+                                                      "clicked 1009", "clicked 1006"}));
+  });
+  Recorder main(MainDialogTemplate);
+  Run(main, [&](DialogScreen& screen, ui::Dialog& d) {
+    FillPorts(d);
+    auto [col, row] = Find(screen, "Erweitert");
+    screen.Click(col, row, false);
+    screen.Click(col, row, true);
+    EXPECT_EQ(main.seen, (std::vector<std::string>{"clicked 1006", "clicked 1006"}));
+  });
 }
 
 TEST_F(DialogScreenTest, WhenTheFocusedButtonIsDisabledTheNextTabStopShowsTheFocus) {

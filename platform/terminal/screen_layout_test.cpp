@@ -137,16 +137,19 @@ TEST(ScreenLayout, BelowTheSmallestSizeOneLineSaysWhichSizeIsNeeded) {
     }
   }
   Canvas canvas(70, 12);
-  RenderTooSmall(width, height, canvas);
+  RenderTooSmall(width, height, LeaveDialog, canvas);
   std::string line = canvas.RowText(6);
   EXPECT_NE(
       line.find("zu klein: mindestens " + std::to_string(width) + " × " + std::to_string(height)),
       std::string::npos)
       << line;
   EXPECT_EQ(canvas.RowText(5), "");
+  EXPECT_NE(canvas.RowText(7).find("Esc: Abbrechen, F10: OK"), std::string::npos);
   Canvas narrow(20, 5);
-  RenderTooSmall(58, 17, narrow);
+  RenderTooSmall(58, 17, LeaveDialog, narrow);
   EXPECT_EQ(narrow.RowText(2), " Mindestens 58 × 17");
+  EXPECT_EQ(narrow.RowText(3), "   Esc: Abbrechen");  // a line for each key
+  EXPECT_EQ(narrow.RowText(4), "      F10: OK");
 }
 
 TEST(ScreenLayout, ADropDownListOpensUpwardsOrIsCutToTheRoomThereIs) {

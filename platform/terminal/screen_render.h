@@ -17,6 +17,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 
 #include "platform/terminal/canvas.h"
 #include "platform/terminal/screen_layout.h"
@@ -76,8 +77,13 @@ DropDown PlaceDropDown(const ui::Dialog& dialog, const DialogLayout& layout,
 void RenderDialog(const ui::Dialog& dialog, const DialogLayout& layout, const DialogView& view,
                   bool waiting, Canvas& canvas);
 void RenderMessage(const MessageState& message, Canvas& canvas);
-// The one centred line shown when the terminal is too small.
-void RenderTooSmall(int neededWidth, int neededHeight, Canvas& canvas);
+// What is shown when the terminal is too small: a centred line with the
+// size needed and below it how to leave (the keys that still work there).
+void RenderTooSmall(int neededWidth, int neededHeight, std::u16string_view leave, Canvas& canvas);
+// How to leave a dialog, or a message box, that does not fit.
+inline constexpr std::u16string_view LeaveDialog = u"Esc: Abbrechen, F10: OK";
+inline constexpr std::u16string_view LeaveMessageOk = u"Esc: OK";
+inline constexpr std::u16string_view LeaveMessageNo = u"Esc: Nein";
 
 // Rows a message box needs on a terminal of this width.
 int MessageHeight(const MessageState& message, int width);
