@@ -6,6 +6,7 @@
 #include "platform/dialog_templates.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "support/format_string.h"
 
 namespace velmora {
 
@@ -18,8 +19,31 @@ constexpr int NameFieldId = 1112;
 constexpr char16_t RootEntry[] = u"\\";
 constexpr char16_t UpEntry[] = u"..";
 
+constexpr char16_t FolderFailedText[] = u"Der Ordner %s kann nicht angelegt werden.";
+
 bool IsFolder(uint32_t attributes) {
   return (attributes & FileAttributeDirectory) != 0;
+}
+
+bool IsExistingFolder(std::u16string_view path) {
+  uint32_t attributes = Files().FileAttributes(path);
+  return attributes != InvalidFileAttributes && IsFolder(attributes);
+}
+
+// Makes the folder at path and every missing folder on the way to it (a
+// typed name may hold several levels, as "neu\unter"); true when path is a
+// folder afterwards, also when it was one already.
+bool MakeFolders(std::u16string_view path) {
+  size_t at = 0;
+  while (at < path.size()) {
+    size_t end = path.find_first_of(u"\\/", at + 1);
+    std::u16string_view walked = path.substr(0, end);
+    if (end != at + 1 && !IsExistingFolder(walked)) {
+      Files().MakeDirectory(walked);  // a failure shows in the check below
+    }
+    at = end == std::u16string_view::npos ? path.size() : end;
+  }
+  return IsExistingFolder(path);
 }
 
 }  // namespace
@@ -193,8 +217,11 @@ void FileChooserDialog::AcceptEntry() {
     return;
   }
   path = currentFolder + u"\\" + ControlText(NameFieldId);
-  if (foldersOnly && !existingOnly) {
-    Files().MakeDirectory(path);
+  if (foldersOnly && !existingOnly && !MakeFolders(path)) {
+    // The caller stores what the chooser returns: a folder that is not
+    // there is said so and not returned.
+    ShowMessage(this, FormatString(FolderFailedText, path.c_str()), u"", MessageIconExclamation);
+    return;
   }
   ui::Dialog::OnOkCommand();
 }

@@ -143,6 +143,35 @@ TEST_F(FileChooserTest, FolderModeCreatesATypedFolder) {
   EXPECT_EQ(files_.FileAttributes(u"\\My Documents\\Logs"), FileAttributeDirectory);
 }
 
+// A typed name of several levels makes every missing folder on the way:
+// what the chooser returns is a folder that exists.
+TEST_F(FileChooserTest, FolderModeMakesEveryMissingFolderOfANestedName) {
+  struct Case {
+    const char16_t* start;
+    const char16_t* typed;
+    const char* returned;
+  };
+  for (const Case& c :
+       {Case{u"\\", u"neu\\unter", "\\neu\\unter"},
+        Case{u"\\My Documents\\x", u"Personal\\a\\b", "\\My Documents\\Personal\\a\\b"},
+        Case{u"\\Temp\\", u"c/d\\", "\\c/d\\"}}) {
+    FileChooserDialog chooser;
+    chooser.foldersOnly = 1;
+    chooser.existingOnly = 0;
+    chooser.path = c.start;
+    int result = Run(chooser, [&](Dialog& d) {
+      d.Find<ui::Edit>(NameField)->Type(c.typed);
+      ui::ClickButton(d, AcceptButton);
+    });
+    EXPECT_EQ(result, ui::EndOk) << c.returned;
+    EXPECT_EQ(ToUtf8(chooser.path), c.returned);
+    EXPECT_EQ(files_.FileAttributes(chooser.path), FileAttributeDirectory) << c.returned;
+  }
+  EXPECT_TRUE(host_.messages().empty());
+  EXPECT_EQ(files_.FileAttributes(u"\\neu"), FileAttributeDirectory);
+  EXPECT_EQ(files_.FileAttributes(u"\\c\\d"), FileAttributeDirectory);
+}
+
 TEST_F(FileChooserTest, FolderModeAcceptsAListedFolderAsItIs) {
   FileChooserDialog chooser;
   chooser.foldersOnly = 1;
@@ -169,17 +198,24 @@ TEST_F(FileChooserTest, ExistingOnlyCreatesNothing) {
   EXPECT_EQ(ToUtf8(chooser.path), "\\My Documents");
 }
 
-TEST_F(FileChooserTest, TypedNamesThatCannotBeFoldersCreateNothing) {
-  const char16_t* names[] = {u"..\\..\\escape", u"a:b", u"..", u"x\\y\\z", u"what?"};
+TEST_F(FileChooserTest, TypedNamesThatCannotBeFoldersCreateNothingAndAreNotReturned) {
+  const char16_t* names[] = {u"..\\..\\escape", u"a:b", u"..", u"a:b\\c", u"what?"};
   for (const char16_t* name : names) {
     FileChooserDialog chooser;
     chooser.foldersOnly = 1;
     chooser.existingOnly = 0;
     chooser.path = u"\\Temp\\";
-    Run(chooser, [&](Dialog& d) {
+    size_t messages = host_.messages().size();
+    int result = Run(chooser, [&](Dialog& d) {
       d.Find<ui::Edit>(NameField)->Type(name);
       ui::ClickButton(d, AcceptButton);
+      EXPECT_FALSE(d.ended()) << ToUtf8(name);  // the person can type another name
+      d.CancelCommand();
     });
+    EXPECT_EQ(result, ui::EndCancel);
+    ASSERT_EQ(host_.messages().size(), messages + 1) << ToUtf8(name);
+    EXPECT_EQ(ToUtf8(host_.messages().back().text),
+              "Der Ordner \\" + ToUtf8(name) + " kann nicht angelegt werden.");
   }
   FindData data;
   EXPECT_EQ(files_.FindFirst(u"\\Temp\\*.*", &data), InvalidSearchHandle);

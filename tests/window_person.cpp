@@ -155,6 +155,19 @@ void WindowPerson::Click(int id) {
   QTest::mouseClick(Widget(id), Qt::LeftButton);
 }
 
+void WindowPerson::DoubleClick(int id) {
+  QWidget* widget = Widget(id);
+  QPoint at = widget->rect().center();
+  QTest::mousePress(widget, Qt::LeftButton, {}, at);
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+  // The first click may have opened a dialog that has ended meanwhile: the
+  // second goes to the widget as it is now.
+  widget = Widget(id);
+  QTest::mousePress(widget, Qt::LeftButton, {}, at);
+  QTest::mouseDClick(widget, Qt::LeftButton, {}, at);
+  QTest::mouseRelease(widget, Qt::LeftButton, {}, at);
+}
+
 void WindowPerson::Key(int key, Qt::KeyboardModifiers modifiers) {
   QWidget* target = host_.screen()->focusWidget();
   QTest::keyClick(target != nullptr ? target : host_.screen(), static_cast<Qt::Key>(key),

@@ -15,6 +15,10 @@ Control::Control(Dialog& owner, const ControlTemplate& layout)
       enabled_((layout.style & StyleDisabled) == 0),
       visible_((layout.style & StyleVisible) != 0) {}
 
+bool Control::takesFocus() const {
+  return tabStop() && !(kind() == ControlKind::Edit && (style() & EditReadOnly) != 0);
+}
+
 void Control::Enable(bool enabled) {
   bool lost = enabled_ && !enabled;
   enabled_ = enabled;

@@ -41,6 +41,9 @@ class Control {
   const Rect& rect() const { return layout_.rect; }
   uint32_t style() const { return layout_.style; }
   bool tabStop() const { return (layout_.style & StyleTabStop) != 0; }
+  // Whether the focus stops here: a tab stop, but never a text field that
+  // cannot be edited (it would offer a cursor that types nothing).
+  bool takesFocus() const;
 
   const std::u16string& text() const { return text_; }
   virtual void SetText(std::u16string_view text) { text_ = text; }

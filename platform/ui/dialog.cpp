@@ -115,7 +115,7 @@ void Dialog::MoveFocus(bool forward) {
     }
   }
   auto eligible = [](const Control& control) {
-    return control.tabStop() && control.visible() && control.enabled();
+    return control.takesFocus() && control.visible() && control.enabled();
   };
   for (int step = 1; step <= count; ++step) {
     int i = current < 0 ? (forward ? step - 1 : count - step)

@@ -39,7 +39,10 @@ DialogPage::DialogPage(ui::Dialog& dialog, Act act, QWidget* parent)
     }
     widget->setGeometry(rect.x, rect.y, rect.width, height);
     if (control->kind() != ui::ControlKind::StaticText) {
-      widget->setFocusPolicy(control->tabStop() ? Qt::StrongFocus : Qt::ClickFocus);
+      // A text field that cannot be edited takes no focus at all.
+      widget->setFocusPolicy(control->takesFocus() ? Qt::StrongFocus
+                             : control->tabStop()  ? Qt::NoFocus
+                                                   : Qt::ClickFocus);
     }
     shown_.push_back(Shown{control.get(), widget});
   }

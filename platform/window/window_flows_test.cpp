@@ -156,6 +156,31 @@ TEST_F(WindowFlowTest, LoggingOptionsWithANewFolderTypedInTheChooser) {
   EXPECT_EQ(ValueData(hive_, DriverKeyPath, u"ReadLog"), "01");
 }
 
+// Two quick clicks on a check box or a button are two clicks, as the
+// desktop sends them (the second press comes with a double click).
+TEST_F(WindowFlowTest, ADoubleClickOnACheckBoxOrAButtonIsTwoClicks) {
+  person_.ExpectDialog([&](ui::Dialog&) {
+    person_.DoubleClick(AdvancedButton);  // opens the logging dialog twice, one after the other
+    person_.Key(Qt::Key_Escape);
+  });
+  person_.ExpectDialog([&](ui::Dialog&) {
+    person_.DoubleClick(1009);  // "Protokolliere Schreibeoperationen": ticked, unticked
+    EXPECT_FALSE(person_.Checked(1009));
+    EXPECT_EQ(ValueData(hive_, DriverKeyPath, u"WriteLog"), "00");
+    person_.Click(1009);
+    EXPECT_TRUE(person_.Checked(1009));
+    person_.Key(Qt::Key_Escape);
+  });
+  person_.ExpectDialog([&](ui::Dialog&) {
+    EXPECT_TRUE(person_.Checked(1009));
+    person_.DoubleClick(1009);
+    EXPECT_TRUE(person_.Checked(1009));
+    EXPECT_EQ(ValueData(hive_, DriverKeyPath, u"WriteLog"), "01");
+    person_.Key(Qt::Key_Escape);
+  });
+  RunProgram();
+}
+
 TEST_F(WindowFlowTest, LoggingOptionsWithTheKeysAlone) {
   person_.ExpectDialog([&](ui::Dialog&) {
     // The list, Abbrechen, "Installiert auf", then "Erweitert".
@@ -181,8 +206,9 @@ TEST_F(WindowFlowTest, LoggingOptionsWithTheKeysAlone) {
     person_.Key(Qt::Key_Left);  // up again, "Personal" chosen
     EXPECT_EQ(person_.Text(1043), "\\My Documents");
     EXPECT_EQ(person_.Text(1112), "Personal");
-    // On through OK, Cancel and the folder to the name field.
-    person_.Keys({Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab});
+    // On through OK and Cancel to the name field (the folder above it,
+    // which cannot be edited, takes no focus).
+    person_.Keys({Qt::Key_Tab, Qt::Key_Tab, Qt::Key_Tab});
     EXPECT_EQ(person_.FocusedControl(), 1112);
     person_.Key(Qt::Key_A, Qt::ControlModifier);
     person_.Type("Track Logs");

@@ -188,6 +188,9 @@ TEST_F(WindowHostTest, ControlsSitAtTheirTemplateRectanglesAndListsAtTheirPixelW
          auto* folder = qobject_cast<QLineEdit*>(person_.Widget(1043));
          EXPECT_TRUE(folder->isReadOnly());
          EXPECT_FALSE(folder->hasFrame());
+         EXPECT_EQ(folder->focusPolicy(), Qt::NoFocus);  // no cursor where typing does nothing
+         person_.Click(1043);
+         EXPECT_FALSE(folder->hasFocus());
          auto* hidden = qobject_cast<QPushButton*>(person_.Widget(1));
          EXPECT_FALSE(hidden->isVisible());
          EXPECT_TRUE(hidden->isDefault());
