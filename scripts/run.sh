@@ -1,9 +1,29 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts VelmoraCfg on the sample device in this
-# terminal. VELMORA_DEVICE=DIR chooses another device folder.
+# terminal. VELMORA_DEVICE=DIR chooses another device folder. Each step
+# that has work to do says so, with the build's progress on one line; a
+# rerun with nothing to build starts the program at once, without a word.
+# The programs are in build/: ./build/VelmoraCfg and ./build/velmora-device.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/progress.sh
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
 bash scripts/setup.sh
-cmake -S . -B build -G "Unix Makefiles" >/dev/null
-cmake --build build -j "$(nproc)" --target VelmoraCfg velmora-device >/dev/null
+
+if [ ! -f build/CMakeCache.txt ]; then
+  echo "run.sh: configuring the build in build/" >&2
+fi
+cmake -S . -B build -G "Unix Makefiles" > "$log" 2>&1 || step_failed "configuring" "$log"
+
+# make prints "[ 42%] Building CXX object ..." for each step it runs, and
+# only "Built target" lines when everything is up to date.
+cmake --build build -j "$(nproc)" --target VelmoraCfg velmora-device 2>&1 |
+  progress "run.sh: building VelmoraCfg and velmora-device" \
+    '^\[ *[0-9]+%\] (Building|Linking|Generating)' "$log" ||
+  step_failed "building" "$log"
+if grep -qE '^\[ *[0-9]+%\] (Building|Linking)' "$log"; then
+  echo "run.sh: built ./build/VelmoraCfg and ./build/velmora-device; starting VelmoraCfg" >&2
+fi
 exec ./build/VelmoraCfg
