@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The terminal around the program: SIGTERM, SIGHUP, SIGINT and Ctrl+C end
-# it with the terminal as it was; no terminal on standard input is an error
-# at once; LC_ALL=C still shows umlauts; a monochrome TERM shows the focus;
-# a VELMORA_DEVICE that does not exist says how to make one.
+# it with the terminal as it was, and so does a fault (SIGSEGV, SIGABRT,
+# SIGBUS); no terminal on standard input is an error at once; LC_ALL=C
+# still shows umlauts; a monochrome TERM shows the focus; a VELMORA_DEVICE
+# that does not exist says how to make one.
 source "$(dirname "$0")/lib/tmux.sh" "$1"
 
 # The terminal's modes before and after the program, and its exit status.
@@ -32,6 +33,19 @@ for signal in TERM HUP INT; do
   expect_contains "$out" "exit=$((128 + $(kill -l "$signal")))"
   terminal_given_back "sig$signal"
   grep -q "terminate called" "$WORK/sig$signal.err" && fail "$signal: the program aborted"
+done
+
+# A fault (here sent from outside, as a real one arrives): the terminal
+# is given back and the process still dies of that signal.
+for signal in SEGV ABRT BUS; do
+  start "sig$signal" bash -c 'ulimit -c 0; stty -g > "$0.before"; "$1"; rc=$?; stty -g > "$0.after"; exit $rc' \
+    "$WORK/sig$signal" "$BUILD/VelmoraCfg"
+  wait_for "»#"
+  pid=$(pgrep -f "^$BUILD/VelmoraCfg")
+  kill -s "$signal" "$pid"
+  out=$(wait_exit "sig$signal")
+  expect_contains "$out" "exit=$((128 + $(kill -l "$signal")))"
+  terminal_given_back "sig$signal"
 done
 
 run_wrapped ctrlc
