@@ -27,6 +27,7 @@ DialogTemplate TestTemplate(int id) {
       {15, ControlKind::PushButton, u"Go", {0, 0, 50, 12}, Stop | StyleDisabled},
       {NoControlId, ControlKind::StaticText, u"Label", {0, 0, 50, 12}, StyleVisible},
       {16, ControlKind::PushButton, u"Hidden", {0, 0, 50, 12}, StyleTabStop | ButtonDefault},
+      {17, ControlKind::Edit, u"shown only", {0, 0, 50, 12}, Stop | EditReadOnly},
   };
   return t;
 }
@@ -197,7 +198,8 @@ TEST_F(DialogFrameworkTest, FocusGoesToTheFirstEnabledVisibleTabStop) {
       d.MoveFocus(true);
       order.push_back(d.focusId());
     }
-    // 15 is disabled and 16 hidden: both are passed over.
+    // 15 is disabled, 16 hidden and 17 a text field that cannot be edited
+    // (no cursor where typing does nothing): all are passed over.
     EXPECT_EQ(order, (std::vector<int>{11, 12, 13, 14, 10, 11}));
     d.MoveFocus(false);
     EXPECT_EQ(d.focusId(), 10);

@@ -13,6 +13,10 @@ click_on "[ Browse ]"
 wait_for "<DIR>"
 double_click_on "My Documents "
 wait_for "Personal"
+# The current folder above cannot be edited: a click there gives no cursor.
+click 3 "$(row_of "\\My Documents")"
+[ "$(tmux -L "$SOCKET" display -p -t log '#{cursor_flag}')" = 0 ] || fail "a cursor in the current folder"
+wait_for "»\\"                    # the list kept the focus
 header=$(screen | grep -n "^ *Name" | head -n 1 | cut -d: -f1)
 click 6 $((header - 1))         # the name field, just above the list
 keys BSpace
