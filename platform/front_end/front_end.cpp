@@ -23,7 +23,8 @@ constexpr bool WindowBuilt = false;
 
 }  // namespace
 
-std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
+std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode,
+                                         std::string* deviceFolder) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   std::string name = ToUtf8(ui::ApplicationTitle());
   FrontEndChoice choice;
@@ -43,6 +44,7 @@ std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
     *exitCode = 0;
     return nullptr;
   }
+  *deviceFolder = choice.device;
   if (choice.frontEnd == FrontEnd::Window) {
     std::unique_ptr<ui::UiHost> host = LoadWindowHost(choice.scale, &error);
     if (!host) {

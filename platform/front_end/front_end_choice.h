@@ -2,7 +2,8 @@
 // line and the environment as programs with both usually do: a window when
 // a display is there (DISPLAY or WAYLAND_DISPLAY set), the terminal
 // otherwise. "--terminal" and "--window" force one; "--scale N" sizes the
-// window; "--help" describes all of this.
+// window; "--device DIR" names the device folder; "--help" describes all
+// of this.
 #pragma once
 
 #include <string>
@@ -22,6 +23,7 @@ struct FrontEndChoice {
   int scale = DefaultWindowScale;
   bool help = false;     // show the help and start nothing
   bool version = false;  // show the version and start nothing
+  std::string device;    // --device DIR; empty: VELMORA_DEVICE or the default
 };
 
 // Reads the arguments after the program's name. displayThere: the

@@ -9,7 +9,8 @@ struct Case {
   std::vector<std::string> args;
   bool display;
   bool windowBuilt;
-  std::string expected;  // "window 2", "terminal", "help", "version" or the error
+  std::string expected;     // "window 2", "terminal", "help", "version" or the error
+  std::string device = "";  // the device folder chosen
 };
 
 std::string Choose(const Case& c) {
@@ -18,6 +19,7 @@ std::string Choose(const Case& c) {
   if (!ChooseFrontEnd(c.args, c.display, c.windowBuilt, &choice, &error)) {
     return error;
   }
+  EXPECT_EQ(choice.device, c.device) << ::testing::PrintToString(c.args);
   if (choice.help) {
     return "help";
   }
@@ -43,6 +45,9 @@ TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
       {{"-h"}, true, true, "help"},
       {{"--version"}, false, false, "version"},
       {{"--window", "--version"}, false, true, "version"},
+      {{"--device", "/d"}, false, true, "terminal", "/d"},
+      {{"--device=/d x", "--window"}, true, true, "window 2", "/d x"},
+      {{"--terminal", "-d", "dev"}, true, true, "terminal", "dev"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Choose(c), c.expected) << ::testing::PrintToString(c.args);
@@ -70,6 +75,9 @@ TEST(FrontEndChoice, BadUseGetsAClearError) {
       {{"--scale", "99999999999"}, true, true, scale + ", not '99999999999'"},
       {{"--frobnicate"}, true, true, "unknown argument '--frobnicate' (see --help)"},
       {{"extra"}, false, true, "unknown argument 'extra' (see --help)"},
+      {{"--device"}, false, true, "--device needs a folder"},
+      {{"--device="}, false, true, "--device needs a folder"},
+      {{"-d", ""}, false, true, "--device needs a folder"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Choose(c), c.expected) << ::testing::PrintToString(c.args);
@@ -78,9 +86,9 @@ TEST(FrontEndChoice, BadUseGetsAClearError) {
 
 TEST(FrontEndChoice, TheHelpSaysHowTheFrontEndIsChosen) {
   std::string help = FrontEndHelp("VelmoraCfg", true);
-  for (const char* part :
-       {"Usage: VelmoraCfg [--window | --terminal] [--scale N]", "DISPLAY", "WAYLAND_DISPLAY",
-        "--window", "--terminal", "--scale N", "1 to 8, default 2", "VELMORA_DEVICE"}) {
+  for (const char* part : {"Usage: VelmoraCfg [--window | --terminal] [--scale N]", "DISPLAY",
+                           "WAYLAND_DISPLAY", "--window", "--terminal", "--scale N",
+                           "1 to 8, default 2", "VELMORA_DEVICE", "--device DIR"}) {
     EXPECT_NE(help.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(help.find("no window front end"), std::string::npos);
