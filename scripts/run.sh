@@ -4,6 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake -S . -B build -G "Unix Makefiles" >/dev/null
+[ ! -f build/CMakeCache.txt ] || grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" build/CMakeCache.txt || rm -rf build
+cmake -S . -B build -G Ninja >/dev/null
 cmake --build build -j "$(nproc)" --target VelmoraCfg velmora-device >/dev/null
 exec ./build/VelmoraCfg

@@ -6,6 +6,7 @@
 #include "platform/device/device_command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 
@@ -138,6 +139,10 @@ std::string ChosenCommand(const CLI::App& app) {
   }
 }
 
+std::string FirstWord(const std::string& command) {
+  return command.substr(0, command.find(' '));
+}
+
 // One line for an error of CLI11, naming the problem in the words of this
 // tool rather than CLI11's.
 std::string Describe(const CLI::ParseError& error, const CLI::App& app,
@@ -160,18 +165,26 @@ std::string Describe(const CLI::ParseError& error, const CLI::App& app,
     }
     std::string extra = extras.empty() ? (args.empty() ? "" : args.back()) : extras.front();
     if (extra.size() > 1 && extra[0] == '-') {
-      return where + "unknown option '" + extra + "'";
+      // Before the command it is an option of the tool, not the command's.
+      auto option = std::find(args.begin(), args.end(), extra);
+      auto first = std::find(args.begin(), args.end(), FirstWord(command));
+      return (option < first ? "" : where) + "unknown option '" + extra + "'";
     }
     if (command.empty()) {
       return "unknown command '" + extra + "'";
     }
     if (command == "reg") {
-      return "reg: unknown command '" + extra + "' (reg export or reg import)";
+      return "reg: unknown command '" + extra + "'; reg has export and import";
     }
     return where + "unexpected argument '" + extra + "'";
   }
   if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr) {
     if (command == "reg") {
+      // CLI11 counts a word that is no command of reg as reg's missing one.
+      auto reg = std::find(args.begin(), args.end(), "reg");
+      if (reg != args.end() && reg + 1 != args.end()) {
+        return "reg: unknown command '" + *(reg + 1) + "'; reg has export and import";
+      }
       return "reg needs a command: reg export [FILE] or reg import FILE";
     }
     for (const Command& each : Commands) {

@@ -98,6 +98,7 @@ bool ChooseFrontEnd(const std::vector<std::string>& args, bool displayThere, boo
   }
   bool window = forceWindow || (!forceTerminal && displayThere && windowBuilt);
   choice->frontEnd = window ? FrontEnd::Window : FrontEnd::Terminal;
+  choice->windowAsked = forceWindow;
   return true;
 }
 

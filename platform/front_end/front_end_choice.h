@@ -21,9 +21,10 @@ inline constexpr int DefaultWindowScale = 2;
 struct FrontEndChoice {
   FrontEnd frontEnd = FrontEnd::Terminal;
   int scale = DefaultWindowScale;
-  bool help = false;     // show the help and start nothing
-  bool version = false;  // show the version and start nothing
-  std::string device;    // --device DIR; empty: VELMORA_DEVICE or the default
+  bool help = false;         // show the help and start nothing
+  bool version = false;      // show the version and start nothing
+  std::string device;        // --device DIR; empty: VELMORA_DEVICE or the default
+  bool windowAsked = false;  // --window: the window or nothing
 };
 
 // Reads the arguments after the program's name. displayThere: the

@@ -9,7 +9,8 @@ struct Case {
   std::vector<std::string> args;
   bool display;
   bool windowBuilt;
-  std::string expected;     // "window 2", "terminal", "help", "version" or the error
+  std::string expected;     // "window 2", "asked window 2", "terminal", "help", "version"
+                            // or the error
   std::string device = "";  // the device folder chosen
 };
 
@@ -26,8 +27,10 @@ std::string Choose(const Case& c) {
   if (choice.version) {
     return "version";
   }
-  return choice.frontEnd == FrontEnd::Window ? "window " + std::to_string(choice.scale)
-                                             : "terminal";
+  if (choice.frontEnd == FrontEnd::Terminal) {
+    return "terminal";
+  }
+  return (choice.windowAsked ? "asked window " : "window ") + std::to_string(choice.scale);
 }
 
 TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
@@ -36,8 +39,8 @@ TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
       {{}, false, true, "terminal"},
       {{}, true, false, "terminal"},  // no window in this build
       {{"--terminal"}, true, true, "terminal"},
-      {{"--window"}, true, true, "window 2"},
-      {{"--window", "--scale", "3"}, true, true, "window 3"},
+      {{"--window"}, true, true, "asked window 2"},
+      {{"--window", "--scale", "3"}, true, true, "asked window 3"},
       {{"--scale=1"}, true, true, "window 1"},
       {{"--scale", "8"}, false, true, "terminal"},  // the scale waits for a window
       {{"--help"}, false, false, "help"},
@@ -46,7 +49,7 @@ TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
       {{"--version"}, false, false, "version"},
       {{"--window", "--version"}, false, true, "version"},
       {{"--device", "/d"}, false, true, "terminal", "/d"},
-      {{"--device=/d x", "--window"}, true, true, "window 2", "/d x"},
+      {{"--device=/d x", "--window"}, true, true, "asked window 2", "/d x"},
       {{"--terminal", "-d", "dev"}, true, true, "terminal", "dev"},
   };
   for (const Case& c : cases) {
