@@ -168,6 +168,10 @@ std::string Describe(const CLI::ParseError& error, const CLI::App& app,
       // Before the command it is an option of the tool, not the command's.
       auto option = std::find(args.begin(), args.end(), extra);
       auto first = std::find(args.begin(), args.end(), FirstWord(command));
+      if (option > first && (extra == "-d" || extra.rfind("--device", 0) == 0 ||
+                             extra.rfind("-d", 0) == 0 || extra == "--version")) {
+        return "'" + extra + "' goes before the command";
+      }
       return (option < first ? "" : where) + "unknown option '" + extra + "'";
     }
     if (command.empty()) {

@@ -17,6 +17,7 @@ usage_errors=(
   "--device $dir frobnicate|unknown command 'frobnicate'"
   "--frobnicate active|unknown option '--frobnicate'"
   "--device $dir active --all|active: unknown option '--all'"
+  "active --device $dir|'--device' goes before the command"
   "--device|--device needs a folder"
   "--device=|--device needs a folder"
   "-d|--device needs a folder"
