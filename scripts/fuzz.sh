@@ -10,6 +10,8 @@ dir=${2:-}
 targets=$(ls fuzz/*_fuzz.cpp | sed 's|fuzz/\(.*\)_fuzz.cpp|fuzz_\1|')
 if [ -z "$dir" ]; then
   dir=build-fuzz
+  [ ! -f "$dir/CMakeCache.txt" ] || grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$dir/CMakeCache.txt" ||
+    rm -rf "$dir"
   CXX=clang++ cmake -S . -B "$dir" -G Ninja -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=ON \
     -DVELMORA_TERMINAL=OFF -DVELMORA_WINDOW=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
   # shellcheck disable=SC2086

@@ -26,7 +26,7 @@ version=$(dpkg-deb -f "$deb" Version)
 upstream=${version%-*}
 
 # lintian: no errors; its warnings are shown.
-lintian --fail-on error --no-tag-display-limit "$deb" $window_deb || die "lintian found errors"
+lintian --fail-on error --tag-display-limit 0 "$deb" $window_deb || die "lintian found errors"
 
 # velmora pulls in no Qt, not even through its dependencies' dependencies.
 depends=$(dpkg-deb -f "$deb" Depends)
