@@ -216,7 +216,7 @@ bool WriteHostFileAtomically(const std::string& path, std::string_view bytes, st
   std::string temp = path + ".tmp." + std::to_string(::getpid());
   int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) {
-    *error = Describe("cannot create", temp);
+    *error = Describe("cannot write", path);
     return false;
   }
   bool ok = true;
@@ -229,10 +229,10 @@ bool WriteHostFileAtomically(const std::string& path, std::string_view bytes, st
     ok = WriteAll(fd, bytes);
   }
   if (!ok) {
-    *error = Describe("cannot write", temp);
+    *error = Describe("cannot write", path);
   } else if (!stage("sync") || ::fsync(fd) != 0) {
     errno = errno == 0 ? EIO : errno;
-    *error = Describe("cannot flush", temp);
+    *error = Describe("cannot flush", path);
     ok = false;
   }
   ::close(fd);

@@ -51,7 +51,8 @@ using WriteFault = std::function<bool(std::string_view stage)>;
 // Replaces path with bytes so that a crash leaves either the old or the new
 // content: write a temporary file "<path>.tmp.<pid>" beside it, flush it,
 // rename it over path, flush the folder. On failure the temporary file is
-// removed, path is untouched and *error says what failed. Temporary files
+// removed, path is untouched and *error says what failed, naming path (the
+// temporary file means nothing to the user). Temporary files
 // of path that writers killed half-way left behind are removed first.
 bool WriteHostFileAtomically(const std::string& path, std::string_view bytes, std::string* error,
                              const WriteFault& fault = nullptr);

@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and runs each for a bounded time:
-# scripts/fuzz.sh [SECONDS]
+# Runs each fuzz target for a bounded time: scripts/fuzz.sh [SECONDS [DIR]].
+# DIR is a build folder made with clang and -DVELMORA_FUZZ=ON (the
+# sanitizer build of scripts/test.sh is one); without it the targets are
+# built in build-fuzz first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-CXX=clang++ cmake -S . -B build-fuzz -G "Unix Makefiles" -DVELMORA_FUZZ=ON -DVELMORA_TERMINAL=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined" >/dev/null
+dir=${2:-}
 targets=$(ls fuzz/*_fuzz.cpp | sed 's|fuzz/\(.*\)_fuzz.cpp|fuzz_\1|')
-cmake --build build-fuzz -j "$(nproc)" --target $targets
+if [ -z "$dir" ]; then
+  dir=build-fuzz
+  [ ! -f "$dir/CMakeCache.txt" ] || grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$dir/CMakeCache.txt" ||
+    rm -rf "$dir"
+  CXX=clang++ cmake -S . -B "$dir" -G Ninja -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=ON \
+    -DVELMORA_TERMINAL=OFF -DVELMORA_WINDOW=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # shellcheck disable=SC2086
+  cmake --build "$dir" -j "$(nproc)" --target $targets
+fi
 for t in $targets; do
-  corpus=build-fuzz/corpus-$t
+  [ -x "$dir/$t" ] || { echo "fuzz: $dir/$t is not built (configure $dir with clang and -DVELMORA_FUZZ=ON)"; exit 1; }
+done
+for t in $targets; do
+  corpus=$dir/corpus-$t
   mkdir -p "$corpus"
   echo "fuzz: $t for ${seconds}s"
-  ./build-fuzz/$t -max_total_time="$seconds" -print_final_stats=0 "$corpus" "fuzz/seeds/${t#fuzz_}" 2>&1 | tail -n 2
+  ./"$dir/$t" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "fuzz/seeds/${t#fuzz_}" 2>&1 | tail -n 2
 done

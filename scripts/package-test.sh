@@ -1,40 +1,120 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder (scripts/package-test.sh
-# BUILD_DIR), installs it with apt-get, uses the installed programs and
-# their manual pages, and removes it again. Needs root, as apt-get does.
+# Builds the Debian packages from a build folder (scripts/package-test.sh
+# BUILD_DIR): velmora and, when the build has the window, velmora-window.
+# Checks them with lintian, installs velmora alone (no Qt comes with it and
+# VelmoraCfg starts in the terminal although a display is named), adds
+# velmora-window (the program loads its module), uses the installed
+# programs, their manual pages and completions, and removes both again.
+# Needs root, as apt-get does.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
+say() { echo "package: $*"; }
+die() { say "$*" >&2; exit 1; }
+
 # The manual pages first: groff's warnings are errors here.
-for page in "$build"/man/*.1; do
+for page in "$build"/man/*.[17]; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
-  [ -z "$warnings" ] || { echo "package: $page: $warnings"; exit 1; }
-  lexgrog "$page" >/dev/null || { echo "package: $page has no usable NAME section"; exit 1; }
+  [ -z "$warnings" ] || die "$page: $warnings"
+  lexgrog "$page" >/dev/null || die "$page has no usable NAME section"
 done
+rm -f "$build"/velmora*.deb
 (cd "$build" && cpack -G DEB >/dev/null)
-deb=$(ls -t "$build"/velmora_*.deb | head -n 1)
+deb=$(ls "$build"/velmora_*.deb)
+window_deb=$(ls "$build"/velmora-window_*.deb 2>/dev/null || true)
 version=$(dpkg-deb -f "$deb" Version)
-dpkg-deb -f "$deb" Depends | grep -q "libc6" || { echo "package: no library dependencies"; exit 1; }
+upstream=${version%-*}
+
+# lintian: no errors; its warnings are shown.
+lintian --fail-on error --tag-display-limit 0 "$deb" $window_deb || die "lintian found errors"
+
+# velmora pulls in no Qt, not even through its dependencies' dependencies.
+depends=$(dpkg-deb -f "$deb" Depends)
+grep -q "libc6" <<<"$depends" || die "no library dependencies"
+names=$(tr ',|' '\n\n' <<<"$depends" | sed 's/(.*//; s/ //g' | grep -v '^$')
+# shellcheck disable=SC2086
+if apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+     --no-replaces --no-enhances $names 2>/dev/null | grep -iE '^(  \S+: )?lib(qt|Qt)'; then
+  die "velmora depends on Qt"
+fi
+dpkg-deb -c "$deb" | grep -q "velmora-window.so" && die "velmora holds the window module"
+recommends=$(dpkg-deb -f "$deb" Recommends)
+grep -q "bash-completion" <<<"$recommends" || die "velmora does not recommend bash-completion"
 
 export DEBIAN_FRONTEND=noninteractive
-apt-get install -y -qq "./$deb" >/dev/null
 work=$(mktemp -d)
-trap 'rm -rf "$work"; apt-get remove -y -qq velmora >/dev/null 2>&1 || true' EXIT
+session="velmora-package-$$"
+cleanup() {
+  tmux -L "$session" kill-server 2>/dev/null || true
+  rm -rf "$work"
+  apt-get remove -y -qq velmora-window velmora >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+apt-get install -y -qq --no-install-recommends "./$deb" >/dev/null
 
-[ "$(/usr/bin/velmora-device --version)" = "velmora-device $version" ] || { echo "package: velmora-device --version"; exit 1; }
-[ "$(/usr/bin/VelmoraCfg --version)" = "VelmoraCfg $version" ] || { echo "package: VelmoraCfg --version"; exit 1; }
+[ "$(/usr/bin/velmora-device --version)" = "velmora-device $upstream" ] || die "velmora-device --version"
+[ "$(/usr/bin/VelmoraCfg --version)" = "VelmoraCfg $upstream" ] || die "VelmoraCfg --version"
 /usr/bin/velmora-device init "$work/device" | grep -q "created the sample device"
 /usr/bin/velmora-device --device "$work/device" active | grep -q "COM4:"
-for page in VelmoraCfg velmora-device; do
-  man -w "$page" >/dev/null
+for page in VelmoraCfg velmora-device velmora; do
+  man -w "$page" >/dev/null || die "man $page finds nothing"
 done
-if /usr/bin/VelmoraCfg --help | grep -q -- "--window"; then
-  # The installed program finds its window module (and then no display).
-  DISPLAY=:97 /usr/bin/VelmoraCfg --window 2>"$work/window.err" && exit 1
-  grep -q "cannot open a window" "$work/window.err" || { cat "$work/window.err"; exit 1; }
+man -P cat velmora 2>/dev/null | grep -q "velmora-device" || die "man velmora does not lead to the programs"
+for file in copyright changelog.Debian.gz; do
+  [ -f "/usr/share/doc/velmora/$file" ] || die "/usr/share/doc/velmora/$file is missing"
+done
+grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+  /usr/share/doc/velmora/copyright || die "the copyright file is not machine-readable"
+
+# Completion: VelmoraCfg's options, activate's driver keys, deactivate's handles.
+complete_line() {
+  bash -c 'source /usr/share/bash-completion/bash_completion
+    source "/usr/share/bash-completion/completions/$1"
+    shift; COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+    COMP_LINE="$*"; COMP_POINT=${#COMP_LINE}
+    "$(complete -p "$1" | sed "s/.*-F \([^ ]*\) .*/\1/")" "$1" "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
+    printf "%s\n" "${COMPREPLY[@]}"' _ "$@"
+}
+if [ -f /usr/share/bash-completion/bash_completion ]; then
+  complete_line VelmoraCfg VelmoraCfg --sc | grep -qx -- "--scale" || die "no completion of VelmoraCfg's options"
+  complete_line VelmoraCfg VelmoraCfg --de | grep -qx -- "--device" || die "no completion of --device"
+  complete_line velmora-device velmora-device --device "$work/device" activate 'Drivers\\BuiltIn\\G' |
+    grep -qx 'Drivers\\\\BuiltIn\\\\GPS' || die "no completion of activate's keys"
+  complete_line velmora-device velmora-device -d "$work/device" deactivate "" | grep -qx "1002" ||
+    die "no completion of deactivate's handles"
 fi
-[ -f /usr/share/bash-completion/completions/velmora-device ]
+
+# velmora alone: a display is named, but without the module the program
+# starts in the terminal; --window says what is missing.
+if DISPLAY=:97 /usr/bin/VelmoraCfg --device "$work/device" --window 2>"$work/window.err"; then
+  die "--window started without its module"
+fi
+grep -q "velmora-window.so is missing" "$work/window.err" || { cat "$work/window.err"; die "--window"; }
+tmux -L "$session" new-session -d -x 80 -y 24 \
+  "DISPLAY=:97 /usr/bin/VelmoraCfg --device '$work/device' 2>'$work/term.err'; echo \"exit=\$?\" >'$work/term.out'; sleep 60"
+for _ in $(seq 50); do
+  tmux -L "$session" capture-pane -p | grep -q "Velmora 2.1.0.4 Configuration" && break
+  sleep 0.2
+done
+tmux -L "$session" capture-pane -p | grep -q "Velmora 2.1.0.4 Configuration" ||
+  { tmux -L "$session" capture-pane -p; cat "$work/term.err" 2>/dev/null; die "the terminal did not start"; }
+tmux -L "$session" send-keys Escape
+for _ in $(seq 50); do [ -s "$work/term.out" ] && break; sleep 0.2; done
+grep -qx "exit=0" "$work/term.out" || die "the terminal did not end cleanly"
+
+# velmora-window added: the installed program finds its module (and then
+# no display).
+if [ -n "$window_deb" ]; then
+  apt-get install -y -qq "./$window_deb" >/dev/null
+  [ -f /usr/share/doc/velmora-window/copyright ] || die "velmora-window has no copyright file"
+  if DISPLAY=:97 /usr/bin/VelmoraCfg --device "$work/device" --window 2>"$work/window.err"; then
+    die "a window opened without a display"
+  fi
+  grep -q "cannot open a window" "$work/window.err" || { cat "$work/window.err"; die "the module did not load"; }
+  apt-get remove -y -qq velmora-window >/dev/null
+  [ ! -e /usr/lib/velmora/velmora-window.so ] || die "removing velmora-window left its module"
+fi
 
 apt-get remove -y -qq velmora >/dev/null
-[ ! -e /usr/bin/velmora-device ] && [ ! -e /usr/bin/VelmoraCfg ] || { echo "package: remove left files"; exit 1; }
-echo "package: $(basename "$deb") installs, runs and removes cleanly"
+[ ! -e /usr/bin/velmora-device ] && [ ! -e /usr/bin/VelmoraCfg ] || die "remove left files"
+say "$(basename "$deb") ${window_deb:+and $(basename "$window_deb") }pass lintian, install, run and remove cleanly"

@@ -11,19 +11,20 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
 bash scripts/setup.sh
-
+# A build folder of an older make-based configuration is made anew for Ninja.
+[ ! -f build/CMakeCache.txt ] || grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" build/CMakeCache.txt || rm -rf build
 if [ ! -f build/CMakeCache.txt ]; then
   echo "run.sh: configuring the build in build/" >&2
 fi
-cmake -S . -B build -G "Unix Makefiles" > "$log" 2>&1 || step_failed "configuring" "$log"
+cmake -S . -B build -G Ninja > "$log" 2>&1 || step_failed "configuring" "$log"
 
-# make prints "[ 42%] Building CXX object ..." for each step it runs, and
-# only "Built target" lines when everything is up to date.
+# Ninja prints "[12/149] Building CXX object ..." for each step it runs, and
+# "ninja: no work to do." when everything is up to date.
 cmake --build build -j "$(nproc)" --target VelmoraCfg velmora-device 2>&1 |
   progress "run.sh: building VelmoraCfg and velmora-device" \
-    '^\[ *[0-9]+%\] (Building|Linking|Generating)' "$log" ||
+    '^\[[0-9]+/[0-9]+\] (Building|Linking|Generating)' "$log" ||
   step_failed "building" "$log"
-if grep -qE '^\[ *[0-9]+%\] (Building|Linking)' "$log"; then
+if grep -qE '^\[[0-9]+/[0-9]+\] (Building|Linking)' "$log"; then
   echo "run.sh: built ./build/VelmoraCfg and ./build/velmora-device; starting VelmoraCfg" >&2
 fi
 exec ./build/VelmoraCfg

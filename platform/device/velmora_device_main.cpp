@@ -4,15 +4,19 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/build_version.h"
 #include "platform/device/device.h"
+#include "platform/device/device_command_line.h"
+#include "platform/device/ports_command.h"
+#include "platform/device/reg_command.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
-#include "platform/registry/registry_limits.h"
 #include "platform/serial/run_lock.h"
 #include "platform/serial/switched_on_device.h"
 #include "platform/text.h"
@@ -20,38 +24,6 @@
 
 namespace velmora {
 namespace {
-
-const char* const Usage =
-    "usage: velmora-device [--device DIR] COMMAND\n"
-    "       velmora-device --help | --version\n"
-    "\n"
-    "commands:\n"
-    "  init [DIR]           create the sample device (never over an existing one)\n"
-    "  boot                 restart the device: load the built-in drivers by Order\n"
-    "  active               list the running devices: name, handle, key, description\n"
-    "  activate KEY         load the driver of a registry key\n"
-    "  deactivate HANDLE    unload a running device\n"
-    "  version PATH         FileVersion of a device file (empty line when none)\n"
-    "  stage-update FILE    put FILE on the device as \\windows\\Velmora_tmp.dll\n"
-    "  reg export [FILE]    write the registry as .reg text (to stdout without FILE)\n"
-    "  reg import FILE      apply a .reg file to the registry\n"
-    "  run                  switch the device on: serve its running serial ports on\n"
-    "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
-    "  ports                list the endpoints of the device while it is switched on\n"
-    "\n"
-    "The device is DIR, else $VELMORA_DEVICE, else ~/.local/share/velmora/device.\n"
-    "\n"
-    "run: every running port COMn that the device can serve gets DIR/dev/COMn, a\n"
-    "link to a pseudo-terminal that serial programs (gpsd, minicom, picocom) open\n"
-    "like a port. Endpoints follow the device manager (activate, deactivate, boot,\n"
-    "VelmoraCfg). Served: the GPS receiver gpsdrv.dll (NMEA once a second along a\n"
-    "route; values \"Route\", \"Replay\" of its key), any driver whose key has\n"
-    "\"HostPort\" (a host serial device, \"HostBaudRate\" default 4800), and the\n"
-    "splitter Velmora.dll: it holds the port of its \"ConnectTo\" (whose endpoint goes\n"
-    "away meanwhile) and gives every byte to each of its endpoints DIR/dev/COMn,\n"
-    "COMn-2 ... (\"Endpoints\", default 4); \"ReadLog\", \"WriteLog\", \"LogDir\" and\n"
-    "\"LogLimit\" are read when it starts. One line on standard error per event. One\n"
-    "run per device; it removes everything it made when it ends.\n";
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "velmora-device: %s\n", message.c_str());
@@ -160,40 +132,10 @@ int SwitchOn(Device& device) {
   return ok ? 0 : 1;
 }
 
-int Ports(Device& device) {
-  long pid = 0;
-  if (!RunLock::Held(device.folder(), &pid)) {
-    return Fail("the device in " + device.folder() +
-                " is not switched on (start it with 'velmora-device run')");
-  }
-  std::string listing;
-  std::string error;
-  ReadHostFile(RunLock::DevFolder(device.folder()) + "/.ports", &listing, &error);
-  std::printf("%-38s  %-12s  %s\n", "ENDPOINT", "TERMINAL", "PORT   DRIVER");
-  std::fwrite(listing.data(), 1, listing.size(), stdout);
-  return 0;
-}
-
-int Run(std::vector<std::string> args) {
-  std::string folder;
-  if (args.size() >= 2 && args[0] == "--device") {
-    folder = args[1];
-    args.erase(args.begin(), args.begin() + 2);
-  }
-  if (args.size() == 1 && args[0] == "--version") {
-    std::printf("velmora-device %s\n", BuildVersion);
-    return 0;
-  }
-  if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-    std::fputs(Usage, args.empty() ? stderr : stdout);
-    return args.empty() ? 2 : 0;
-  }
-  const std::string command = args[0];
+int RunCommand(const DeviceCommandLine& line) {
+  const std::string& command = line.command;
   if (command == "init") {
-    if (args.size() > 2) {
-      return Fail("init takes at most one folder");
-    }
-    std::string target = args.size() == 2 ? args[1] : folder;
+    std::string target = !line.operands.empty() ? line.operands[0] : line.folder;
     if (target.empty()) {
       target = Device::DefaultFolder();
     }
@@ -204,61 +146,49 @@ int Run(std::vector<std::string> args) {
     std::printf("created the sample device in %s\n", target.c_str());
     return 0;
   }
-  if (folder.empty()) {
-    folder = Device::DefaultFolder();
-  }
+  std::string folder = line.folder.empty() ? Device::DefaultFolder() : line.folder;
   std::string error;
   std::unique_ptr<Device> device = Device::Open(folder, &error);
   if (!device) {
     return Fail(error);
   }
-  auto wantArgs = [&](size_t count, const char* shape) {
-    if (args.size() != count + 1) {
-      Fail(std::string("usage: velmora-device ") + shape);
-      return false;
-    }
-    return true;
-  };
-  if (command == "boot" && wantArgs(0, "boot")) {
+  if (command == "boot") {
     if (!device->devices().Boot()) {
       return Fail(device->devices().log().back());
     }
     return Active(*device);
   }
-  if (command == "active" && wantArgs(0, "active")) {
+  if (command == "active") {
     return Active(*device);
   }
-  if (command == "activate" && wantArgs(1, "activate KEY")) {
-    DeviceHandle handle = device->devices().ActivateDriver(FromUtf8(args[1]), 0);
+  if (command == "activate") {
+    DeviceHandle handle = device->devices().ActivateDriver(FromUtf8(line.operands[0]), 0);
     if (handle == 0) {
       return Fail(device->devices().log().back());
     }
     std::printf("%u\n", handle);
     return 0;
   }
-  if (command == "deactivate" && wantArgs(1, "deactivate HANDLE")) {
-    char* end = nullptr;
-    unsigned long handle = std::strtoul(args[1].c_str(), &end, 10);
-    if (end == args[1].c_str() || *end != 0) {
-      return Fail("not a handle: " + args[1]);
-    }
-    if (device->devices().DeactivateDriver(static_cast<DeviceHandle>(handle)) == 0) {
+  if (command == "deactivate") {
+    if (device->devices().DeactivateDriver(line.handle) == 0) {
       return Fail(device->devices().log().back());
     }
     return 0;
   }
-  if (command == "run" && wantArgs(0, "run")) {
+  if (command == "run") {
     return SwitchOn(*device);
   }
-  if (command == "ports" && wantArgs(0, "ports")) {
-    return Ports(*device);
+  if (command == "ports") {
+    return RunPorts(*device);
   }
-  if (command == "version" && wantArgs(1, "version PATH")) {
-    return Version(*device, args[1]);
+  if (command == "version") {
+    return Version(*device, line.operands[0]);
   }
-  if (command == "stage-update" && wantArgs(1, "stage-update FILE")) {
+  if (command == "stage-update") {
+    // line.force: stage a file that is not a PE image (nothing is checked
+    // yet, so every file is staged).
     std::string bytes;
-    if (!ReadHostFile(args[1], &bytes, &error)) {
+    if (!ReadHostFile(line.operands[0], &bytes, &error)) {
       return Fail(error);
     }
     if (!device->files().WriteWholeFile(u"\\windows\\Velmora_tmp.dll", bytes)) {
@@ -266,27 +196,37 @@ int Run(std::vector<std::string> args) {
     }
     return 0;
   }
-  if (command == "reg" && args.size() >= 2 && args[1] == "export" && args.size() <= 3) {
-    std::string text = device->registry().ExportText();
-    if (args.size() == 2) {
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      return 0;
-    }
-    return WriteHostFileAtomically(args[2], text, &error) ? 0 : Fail(error);
+  if (command == "reg export") {
+    return RunRegExport(*device, line.operands.empty() ? "" : line.operands[0]);
   }
-  if (command == "reg" && args.size() == 3 && args[1] == "import") {
-    std::string text;
-    if (!ReadRegularFile(args[2], MaxRegFileSize, &text, &error)) {
-      return Fail(error);
-    }
-    return device->registry().ImportText(text, &error) ? 0 : Fail(args[2] + ": " + error);
+  if (command == "reg import") {
+    return RunRegImport(*device, line.operands[0]);
   }
-  if (command == "boot" || command == "active" || command == "activate" ||
-      command == "deactivate" || command == "version" || command == "stage-update" ||
-      command == "run" || command == "ports") {
-    return 2;
+  return Fail("'" + command + "' is not implemented");
+}
+
+// Everything a command printed must reach standard output: a full disk or
+// a closed pipe there is a failure, or a script would trust an empty
+// backup.
+int FinishOutput(int status) {
+  errno = 0;
+  bool flushed = std::fflush(stdout) == 0;
+  int cause = errno;
+  if (!flushed || std::ferror(stdout)) {
+    std::fprintf(stderr, "velmora-device: cannot write standard output: %s\n",
+                 cause != 0 ? std::strerror(cause) : "a write failed");
+    return 1;
   }
-  return Fail("unknown command '" + command + "' (see --help)");
+  return status;
+}
+
+int Run(const std::vector<std::string>& args) {
+  DeviceCommandLine line;
+  int exitCode = 0;
+  if (!ReadDeviceCommandLine(args, &line, &exitCode)) {
+    return FinishOutput(exitCode);
+  }
+  return FinishOutput(RunCommand(line));
 }
 
 }  // namespace

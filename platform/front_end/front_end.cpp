@@ -23,7 +23,8 @@ constexpr bool WindowBuilt = false;
 
 }  // namespace
 
-std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
+std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode,
+                                         std::string* deviceFolder) {
   std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   std::string name = ToUtf8(ui::ApplicationTitle());
   FrontEndChoice choice;
@@ -43,13 +44,20 @@ std::unique_ptr<ui::UiHost> OpenFrontEnd(int argc, char** argv, int* exitCode) {
     *exitCode = 0;
     return nullptr;
   }
+  *deviceFolder = choice.device;
   if (choice.frontEnd == FrontEnd::Window) {
     std::unique_ptr<ui::UiHost> host = LoadWindowHost(choice.scale, &error);
-    if (!host) {
+    if (host) {
+      return host;
+    }
+    // A window that was asked for is that or nothing. One chosen only
+    // because a display is there gives way to the terminal when the module
+    // is not installed (a machine with the velmora package alone).
+    if (choice.windowAsked) {
       std::fprintf(stderr, "%s: %s\n", name.c_str(), error.c_str());
       *exitCode = 1;
+      return nullptr;
     }
-    return host;
   }
   // The terminal's own checks (a terminal on standard input and output,
   // its signals) belong to the terminal alone.

@@ -49,6 +49,16 @@ bool ChooseFrontEnd(const std::vector<std::string>& args, bool displayThere, boo
       forceTerminal = true;
     } else if (arg == "--window") {
       forceWindow = true;
+    } else if (arg == "--device" || arg == "-d" || arg.rfind("--device=", 0) == 0) {
+      if (arg.rfind("--device=", 0) == 0) {
+        choice->device = arg.substr(9);
+      } else if (i + 1 < args.size()) {
+        choice->device = args[++i];
+      }
+      if (choice->device.empty()) {
+        *error = "--device needs a folder";
+        return false;
+      }
     } else if (arg == "--scale" || arg.rfind("--scale=", 0) == 0) {
       std::string value;
       if (arg == "--scale") {
@@ -88,6 +98,7 @@ bool ChooseFrontEnd(const std::vector<std::string>& args, bool displayThere, boo
   }
   bool window = forceWindow || (!forceTerminal && displayThere && windowBuilt);
   choice->frontEnd = window ? FrontEnd::Window : FrontEnd::Terminal;
+  choice->windowAsked = forceWindow;
   return true;
 }
 
@@ -96,10 +107,11 @@ bool DisplayThere() {
 }
 
 std::string FrontEndHelp(const std::string& programName, bool windowBuilt) {
-  std::string help = "Usage: " + programName + " [--window | --terminal] [--scale N]\n\n";
+  std::string help =
+      "Usage: " + programName + " [--window | --terminal] [--scale N] [--device DIR]\n\n";
   help +=
       "Configures the Velmora virtual serial splitter of the simulated handheld\n"
-      "(VELMORA_DEVICE=DIR chooses its device folder).\n\n"
+      "(--device DIR or VELMORA_DEVICE=DIR chooses its device folder).\n\n"
       "The dialogs show in a window when a display is there (DISPLAY or\n"
       "WAYLAND_DISPLAY is set), and full-screen in this terminal otherwise.\n\n"
       "  --window     show the dialogs in a window: the handheld's 240 x 320 screen\n"
@@ -108,6 +120,7 @@ std::string FrontEndHelp(const std::string& programName, bool windowBuilt) {
       std::to_string(MinWindowScale) + " to " + std::to_string(MaxWindowScale) + ", default " +
       std::to_string(DefaultWindowScale) +
       ")\n"
+      "  --device DIR the device folder (made with velmora-device init)\n"
       "  --help       show this text\n"
       "  --version    show the version\n";
   if (!windowBuilt) {

@@ -2,7 +2,8 @@
 // line and the environment as programs with both usually do: a window when
 // a display is there (DISPLAY or WAYLAND_DISPLAY set), the terminal
 // otherwise. "--terminal" and "--window" force one; "--scale N" sizes the
-// window; "--help" describes all of this.
+// window; "--device DIR" names the device folder; "--help" describes all
+// of this.
 #pragma once
 
 #include <string>
@@ -20,8 +21,10 @@ inline constexpr int DefaultWindowScale = 2;
 struct FrontEndChoice {
   FrontEnd frontEnd = FrontEnd::Terminal;
   int scale = DefaultWindowScale;
-  bool help = false;     // show the help and start nothing
-  bool version = false;  // show the version and start nothing
+  bool help = false;         // show the help and start nothing
+  bool version = false;      // show the version and start nothing
+  std::string device;        // --device DIR; empty: VELMORA_DEVICE or the default
+  bool windowAsked = false;  // --window: the window or nothing
 };
 
 // Reads the arguments after the program's name. displayThere: the

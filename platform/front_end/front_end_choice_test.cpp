@@ -9,7 +9,9 @@ struct Case {
   std::vector<std::string> args;
   bool display;
   bool windowBuilt;
-  std::string expected;  // "window 2", "terminal", "help", "version" or the error
+  std::string expected;     // "window 2", "asked window 2", "terminal", "help", "version"
+                            // or the error
+  std::string device = "";  // the device folder chosen
 };
 
 std::string Choose(const Case& c) {
@@ -18,14 +20,17 @@ std::string Choose(const Case& c) {
   if (!ChooseFrontEnd(c.args, c.display, c.windowBuilt, &choice, &error)) {
     return error;
   }
+  EXPECT_EQ(choice.device, c.device) << ::testing::PrintToString(c.args);
   if (choice.help) {
     return "help";
   }
   if (choice.version) {
     return "version";
   }
-  return choice.frontEnd == FrontEnd::Window ? "window " + std::to_string(choice.scale)
-                                             : "terminal";
+  if (choice.frontEnd == FrontEnd::Terminal) {
+    return "terminal";
+  }
+  return (choice.windowAsked ? "asked window " : "window ") + std::to_string(choice.scale);
 }
 
 TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
@@ -34,8 +39,8 @@ TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
       {{}, false, true, "terminal"},
       {{}, true, false, "terminal"},  // no window in this build
       {{"--terminal"}, true, true, "terminal"},
-      {{"--window"}, true, true, "window 2"},
-      {{"--window", "--scale", "3"}, true, true, "window 3"},
+      {{"--window"}, true, true, "asked window 2"},
+      {{"--window", "--scale", "3"}, true, true, "asked window 3"},
       {{"--scale=1"}, true, true, "window 1"},
       {{"--scale", "8"}, false, true, "terminal"},  // the scale waits for a window
       {{"--help"}, false, false, "help"},
@@ -43,6 +48,9 @@ TEST(FrontEndChoice, AWindowWhenADisplayIsThereTheTerminalOtherwise) {
       {{"-h"}, true, true, "help"},
       {{"--version"}, false, false, "version"},
       {{"--window", "--version"}, false, true, "version"},
+      {{"--device", "/d"}, false, true, "terminal", "/d"},
+      {{"--device=/d x", "--window"}, true, true, "asked window 2", "/d x"},
+      {{"--terminal", "-d", "dev"}, true, true, "terminal", "dev"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Choose(c), c.expected) << ::testing::PrintToString(c.args);
@@ -70,6 +78,9 @@ TEST(FrontEndChoice, BadUseGetsAClearError) {
       {{"--scale", "99999999999"}, true, true, scale + ", not '99999999999'"},
       {{"--frobnicate"}, true, true, "unknown argument '--frobnicate' (see --help)"},
       {{"extra"}, false, true, "unknown argument 'extra' (see --help)"},
+      {{"--device"}, false, true, "--device needs a folder"},
+      {{"--device="}, false, true, "--device needs a folder"},
+      {{"-d", ""}, false, true, "--device needs a folder"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(Choose(c), c.expected) << ::testing::PrintToString(c.args);
@@ -78,9 +89,9 @@ TEST(FrontEndChoice, BadUseGetsAClearError) {
 
 TEST(FrontEndChoice, TheHelpSaysHowTheFrontEndIsChosen) {
   std::string help = FrontEndHelp("VelmoraCfg", true);
-  for (const char* part :
-       {"Usage: VelmoraCfg [--window | --terminal] [--scale N]", "DISPLAY", "WAYLAND_DISPLAY",
-        "--window", "--terminal", "--scale N", "1 to 8, default 2", "VELMORA_DEVICE"}) {
+  for (const char* part : {"Usage: VelmoraCfg [--window | --terminal] [--scale N]", "DISPLAY",
+                           "WAYLAND_DISPLAY", "--window", "--terminal", "--scale N",
+                           "1 to 8, default 2", "VELMORA_DEVICE", "--device DIR"}) {
     EXPECT_NE(help.find(part), std::string::npos) << part;
   }
   EXPECT_EQ(help.find("no window front end"), std::string::npos);

@@ -382,12 +382,9 @@ std::string SwitchedOnDevice::Listing() const {
                                    : "splitter holding " + running.holds;
     }
     const std::string& portName = name;  // a lambda cannot name a structured binding
+    // Fields separated by tabs; `velmora-device ports` lines them up.
     auto line = [&](const std::string& link, const std::string& terminal) {
-      std::string row = link;
-      row.resize(std::max<size_t>(row.size() + 2, 40), ' ');
-      row += terminal;
-      row.resize(std::max<size_t>(row.size() + 2, 54), ' ');
-      text += row + portName + ":  " + what + "\n";
+      text += link + "\t" + terminal + "\t" + portName + ":\t" + what + "\n";
     };
     if (port->endpoints().empty()) {
       line("-", "-");

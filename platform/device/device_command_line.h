@@ -1,0 +1,33 @@
+// The command line of velmora-device: options before the command
+// (--device DIR, --device=DIR, -d DIR), one command and its operands.
+// Bad use is reported in one line that names the problem and --help, with
+// exit status 2, as coreutils and git do.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velmora {
+
+struct DeviceCommandLine {
+  std::string folder;   // --device DIR; empty: $VELMORA_DEVICE or the default
+  std::string command;  // "init", "boot", ..., "reg export", "reg import"
+  // The command's operands in order: init [DIR], activate KEY, version
+  // PATH, stage-update FILE, reg export [FILE], reg import FILE.
+  std::vector<std::string> operands;
+  uint32_t handle = 0;  // deactivate HANDLE
+  bool force = false;   // stage-update --force
+};
+
+// The text of --help.
+extern const char* const DeviceUsage;
+
+// Reads the arguments after the program's name. True: *line says what to
+// run. False: nothing is to run and the program ends with *exitCode -
+// after --help or --version (0, the text on standard output) or after bad
+// use (2, one line on standard error).
+bool ReadDeviceCommandLine(const std::vector<std::string>& args, DeviceCommandLine* line,
+                           int* exitCode);
+
+}  // namespace velmora
