@@ -44,7 +44,8 @@ SwitchedOnDevice::SwitchedOnDevice(PlatformRegistry& registry, DeviceFiles& file
       files_(files),
       deviceFolder_(std::move(deviceFolder)),
       devFolder_(deviceFolder_ + "/dev"),
-      events_(std::move(events)) {}
+      events_(std::move(events)),
+      table_(devFolder_, events_) {}
 
 SwitchedOnDevice::~SwitchedOnDevice() {
   // Splitters first, so every held port is let go before it stops.
@@ -61,13 +62,18 @@ SwitchedOnDevice::~SwitchedOnDevice() {
 
 void SwitchedOnDevice::Start() {
   RemoveStaleLinks(devFolder_);
+  table_.StartGuard();
+  std::string error;
+  if (!watch_.Open(deviceFolder_, &error)) {
+    Tell(error + "; looking for changes every " + std::to_string(FollowInterval) + " ms instead");
+  }
   Follow();
   nextFollow_ = MonotonicMillis() + FollowInterval;
 }
 
 bool SwitchedOnDevice::Run(int stopFd) {
   while (!stopped_) {
-    if (!RunOnce(MonotonicMillis() + 60000, stopFd)) {
+    if (!RunOnce(Forever, stopFd)) {
       return false;
     }
   }
@@ -77,32 +83,42 @@ bool SwitchedOnDevice::Run(int stopFd) {
 bool SwitchedOnDevice::RunOnce(Millis limit, int stopFd) {
   set_.Clear();
   if (stopFd >= 0) {
-    set_.Add(stopFd, POLLIN, this, 0);
+    set_.Add(stopFd, POLLIN, this, StopTag);
   }
+  if (watch_.isOpen()) {
+    set_.Add(watch_.fd(), POLLIN, this, RegistryTag);
+  } else {
+    set_.WakeBy(nextFollow_);
+  }
+  table_.Prepare(set_);
   for (auto& [name, running] : ports_) {
     if (running.port) {
       running.port->Prepare(set_);
     }
   }
-  set_.WakeBy(nextFollow_);
   if (!set_.Wait(limit)) {
     return false;
   }
   Millis now = MonotonicMillis();
-  if (!stopped_ && now >= nextFollow_) {
-    for (auto& [name, running] : ports_) {
-      if (running.port) {
-        running.port->LookForClients();
-      }
-    }
-    Follow();
+  if (!watch_.isOpen() && now >= nextFollow_) {
+    followDue_ = true;
     nextFollow_ = now + FollowInterval;
+  }
+  // Ports start and stop only between rounds, never while one is handed
+  // its descriptors.
+  if (!stopped_ && followDue_) {
+    followDue_ = false;
+    Follow();
   }
   return true;
 }
 
-void SwitchedOnDevice::OnReady(int, short) {
-  stopped_ = true;
+void SwitchedOnDevice::OnReady(int tag, short) {
+  if (tag == StopTag) {
+    stopped_ = true;
+  } else if (tag == RegistryTag && watch_.Drain()) {
+    followDue_ = true;
+  }
 }
 
 void SwitchedOnDevice::Follow() {
@@ -155,13 +171,14 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
          " has nothing to serve on this host)");
     return;
   }
-  running.port = std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_);
+  running.port =
+      std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_, table_);
   if (setup.kind != DriverKind::Splitter) {
     Tell(active.name + ": up, " + running.port->ownSource()->Describe());
     return;
   }
   std::string error;
-  bool made = running.port->OpenEndpoints(devFolder_, setup.endpoints, &error);
+  bool made = running.port->OpenEndpoints(setup.endpoints, &error);
   std::string links;
   for (const auto& endpoint : running.port->endpoints()) {
     links += " dev/" + endpoint->linkPath().substr(devFolder_.size() + 1);
@@ -325,7 +342,7 @@ void SwitchedOnDevice::Attach() {
 void SwitchedOnDevice::Take(Running& splitter, Running& held) {
   held.port->Connect(nullptr);
   bool hadEndpoint = !held.port->endpoints().empty();
-  held.port->CloseEndpoints();
+  held.port->CloseEndpoints(false);
   held.heldBy = splitter.active.name;
   splitter.holds = held.active.name;
   splitter.port->Connect(held.port->ownSource());
@@ -354,7 +371,7 @@ void SwitchedOnDevice::GiveEndpoints() {
       continue;
     }
     std::string error;
-    if (!port->OpenEndpoints(devFolder_, 1, &error)) {
+    if (!port->OpenEndpoints(1, &error)) {
       running.endpointFailed = true;
       Tell(name + ": no endpoint: " + error);
       continue;
