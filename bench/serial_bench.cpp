@@ -159,24 +159,42 @@ void WaitUntilServed(Bench& bench, const std::string& port, bool served) {
 // From a deactivation (through another registry, as VelmoraCfg makes it)
 // until the running device has stopped the port, and from an activation
 // until it serves it again (its endpoint is there). The device is told by
-// a watch on the registry's files; before, it looked every 50 ms.
+// a watch on the registry's files; before, it looked every 50 ms. p50_us
+// counts from the call, after_commit_p50_us from the moment the call has
+// returned (the change committed), commit_p50_us is the call itself.
 void BM_EndpointFollowsTheDeviceManager(benchmark::State& state) {
   Bench bench(Feed::HostDevice);
   const std::u16string gps = u"Drivers\\BuiltIn\\GPS";
   std::vector<double> samples;
-  for (auto _ : state) {
+  std::vector<double> afterCommit;
+  std::vector<double> commits;
+  auto follow = [&](auto change, bool served) {
     Clock::time_point start = Clock::now();
-    bench.control().devices().DeactivateDriver(HandleOf(bench.control().registry(), gps));
-    WaitUntilServed(bench, "COM4", false);
-    samples.push_back(Micros(Clock::now() - start));
-    start = Clock::now();
-    bench.control().devices().ActivateDriver(gps, 0);
-    WaitUntilServed(bench, "COM4", true);
-    WaitFor(bench.Dev("COM4"), true);
-    samples.push_back(Micros(Clock::now() - start));
+    change();
+    Clock::time_point committed = Clock::now();
+    WaitUntilServed(bench, "COM4", served);
+    if (served) {
+      WaitFor(bench.Dev("COM4"), true);
+    }
+    Clock::time_point end = Clock::now();
+    samples.push_back(Micros(end - start));
+    afterCommit.push_back(Micros(end - committed));
+    commits.push_back(Micros(committed - start));
+  };
+  for (auto _ : state) {
+    follow(
+        [&] {
+          bench.control().devices().DeactivateDriver(HandleOf(bench.control().registry(), gps));
+        },
+        false);
+    follow([&] { bench.control().devices().ActivateDriver(gps, 0); }, true);
     state.SetIterationTime((samples[samples.size() - 1] + samples[samples.size() - 2]) / 1e6);
   }
   Percentiles(state, samples);
+  std::sort(afterCommit.begin(), afterCommit.end());
+  std::sort(commits.begin(), commits.end());
+  state.counters["after_commit_p50_us"] = afterCommit[afterCommit.size() / 2];
+  state.counters["commit_p50_us"] = commits[commits.size() / 2];
 }
 BENCHMARK(BM_EndpointFollowsTheDeviceManager)
     ->UseManualTime()

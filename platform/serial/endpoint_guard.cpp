@@ -168,6 +168,8 @@ bool EndpointGuard::Start(std::string* error) {
     *error = std::string("cannot start the endpoint guard: ") + std::strerror(errno);
     return false;
   }
+  // Both sides set the group, so that it is the guard's own from here on.
+  ::setpgid(pid, pid);
   socket_.Reset(pair[0]);
   pid_ = pid;
   return true;

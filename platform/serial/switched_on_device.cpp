@@ -1,13 +1,12 @@
 #include "platform/serial/switched_on_device.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 #include "platform/host_io.h"
 #include "platform/serial/device_folder.h"
+#include "platform/serial/endpoint_folder.h"
 #include "platform/serial/gps_receiver.h"
 #include "platform/serial/host_serial_source.h"
 #include "platform/text.h"
@@ -15,22 +14,6 @@
 namespace velmora {
 
 namespace {
-
-// Removes the links a run that was killed left in dev/.
-void RemoveStaleLinks(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
-    return;
-  }
-  while (dirent* entry = ::readdir(dir)) {
-    std::string path = folder + "/" + entry->d_name;
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-      ::unlink(path.c_str());
-    }
-  }
-  ::closedir(dir);
-}
 
 std::string Quoted(std::u16string_view text) {
   return "\"" + ToUtf8(text) + "\"";
@@ -400,11 +383,7 @@ std::string SwitchedOnDevice::Listing() const {
     }
     const std::string& portName = name;  // a lambda cannot name a structured binding
     auto line = [&](const std::string& link, const std::string& terminal) {
-      std::string row = link;
-      row.resize(std::max<size_t>(row.size() + 2, 40), ' ');
-      row += terminal;
-      row.resize(std::max<size_t>(row.size() + 2, 54), ' ');
-      text += row + portName + ":  " + what + "\n";
+      text += EndpointListRow(link, terminal, portName, what);
     };
     if (port->endpoints().empty()) {
       line("-", "-");
@@ -424,7 +403,7 @@ void SwitchedOnDevice::WriteListing() {
   listed_ = true;
   listing_ = listing;
   std::string error;
-  if (!WriteHostFileAtomically(devFolder_ + "/.ports", listing, &error)) {
+  if (!WriteEndpointList(devFolder_, listing, &error)) {
     Tell("cannot write the list of endpoints: " + error);
   }
 }
