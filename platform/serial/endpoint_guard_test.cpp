@@ -45,7 +45,7 @@ pid_t StartHolder(const std::string& devFolder, int count) {
       table.Claim("COM5", "COM5-" + std::to_string(i + 1), &error);
     }
     char pid[16];
-    int length = std::snprintf(pid, sizeof pid, "%d", table.guard()->pid());
+    int length = std::snprintf(pid, sizeof pid, "%d", table.guard() ? table.guard()->pid() : 0);
     if (::write(ready[1], pid, static_cast<size_t>(length)) != length) {
       ::_exit(1);
     }
@@ -60,6 +60,7 @@ pid_t StartHolder(const std::string& devFolder, int count) {
     return -1;
   }
   ::close(ready[0]);
+  EXPECT_NE(std::atoi(guard), 0) << "no guard";
   EXPECT_EQ(::getpgid(std::atoi(guard)), std::atoi(guard)) << "the guard has no group of its own";
   return pid;
 }
