@@ -126,7 +126,7 @@ kill "$PIPE_PID" "$GPSD_PID" "$CAT_PID"
 wait "$PIPE_PID" "$GPSD_PID" "$CAT_PID" 2>/dev/null || true
 PIPE_PID= GPSD_PID= CAT_PID=
 kill -9 "$RUN_PID"
-wait "$RUN_PID" 2>/dev/null || true
+{ wait "$RUN_PID"; } 2>/dev/null || true
 RUN_PID=
 python3 - "$dev" <<'PY' || fail "a stale endpoint leads into a terminal opened after the kill"
 import os, sys
