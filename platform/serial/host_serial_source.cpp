@@ -28,7 +28,7 @@ const Speed Speeds[] = {
 };
 
 // One read from the device takes at most this much.
-constexpr size_t ReadChunk = 16 * 1024;
+constexpr size_t ReadChunk = PortSource::MaxChunk;
 
 }  // namespace
 
@@ -88,7 +88,11 @@ std::string HostSerialSource::Describe() const {
 
 void HostSerialSource::Prepare(PollSet& set) {
   if (fd_) {
-    set.Add(fd_.get(), static_cast<short>(POLLIN | (writes_.empty() ? 0 : POLLOUT)), this, Device);
+    // While the port's clients have no room its bytes wait in the host's
+    // driver; a hang-up is still seen.
+    set.Add(fd_.get(),
+            static_cast<short>((SinkTakes() ? POLLIN : 0) | (writes_.empty() ? 0 : POLLOUT)), this,
+            Device);
   } else {
     set.At(retryAt_, this, Retry);
   }

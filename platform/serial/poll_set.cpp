@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 
 namespace velmora {
 
@@ -37,8 +38,12 @@ void PollSet::WakeBy(Millis deadline) {
 
 bool PollSet::Wait(Millis limit) {
   Millis until = hasWake_ ? std::min(wakeBy_, limit) : limit;
-  Millis wait = std::max<Millis>(0, until - MonotonicMillis());
-  int ready = ::poll(fds_.data(), fds_.size(), static_cast<int>(std::min<Millis>(wait, 60000)));
+  int timeout = -1;
+  if (until != Forever) {
+    Millis wait = std::max<Millis>(0, until - MonotonicMillis());
+    timeout = static_cast<int>(std::min<Millis>(wait, INT32_MAX));
+  }
+  int ready = ::poll(fds_.data(), fds_.size(), timeout);
   if (ready < 0 && errno != EINTR) {
     return false;
   }

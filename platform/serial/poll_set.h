@@ -16,6 +16,8 @@ namespace velmora {
 // Milliseconds of the host's monotonic clock.
 using Millis = int64_t;
 Millis MonotonicMillis();
+// A limit of a wait that never comes: only a descriptor ends it.
+constexpr Millis Forever = INT64_MAX;
 
 class PollClient {
  public:
@@ -39,9 +41,9 @@ class PollSet {
   void WakeBy(Millis deadline);
 
   // Waits until a descriptor is ready or the earliest moment has come (at
-  // most until limit), then calls the ready descriptors' clients in the
-  // order they were added and after them the clients whose moment has come.
-  // False when poll() failed for another reason than a signal.
+  // most until limit; with Forever and no moment, without a timeout), then calls the ready
+  // descriptors' clients in the order they were added and after them the clients whose moment has
+  // come. False when poll() failed for another reason than a signal.
   bool Wait(Millis limit);
 
   size_t descriptorCount() const { return fds_.size(); }

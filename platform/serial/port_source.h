@@ -15,6 +15,9 @@ namespace velmora {
 class ByteSink {
  public:
   virtual void FromSource(std::string_view bytes) = 0;
+  // Whether a source that can wait (a host device: its bytes wait in the
+  // host's driver meanwhile) should read its next chunk now.
+  virtual bool Takes() { return true; }
 
  protected:
   ~ByteSink() = default;
@@ -22,6 +25,9 @@ class ByteSink {
 
 class PortSource : public PollClient {
  public:
+  // A source that can wait hands at most this many bytes at once.
+  static constexpr size_t MaxChunk = 16 * 1024;
+
   virtual ~PortSource() = default;
 
   void SetSink(ByteSink* sink) { sink_ = sink; }
@@ -36,6 +42,7 @@ class PortSource : public PollClient {
   virtual std::string Describe() const = 0;
 
  protected:
+  bool SinkTakes() const { return sink_ == nullptr || sink_->Takes(); }
   void Deliver(std::string_view bytes) {
     if (sink_ != nullptr && !bytes.empty()) {
       sink_->FromSource(bytes);

@@ -107,6 +107,9 @@ long PtyEndpoint::WriteSome(std::string_view bytes) {
   ssize_t written = ::write(master_.get(), bytes.data(), bytes.size());
   if (written >= 0) {
     sent_ += static_cast<uint64_t>(written);
+    if (written > 0) {
+      lastTaken_ = MonotonicMillis();
+    }
     return written;
   }
   if (errno == EAGAIN || errno == EINTR) {
@@ -129,6 +132,9 @@ void PtyEndpoint::Send(std::string_view bytes) {
     if (bytes.empty()) {
       return;
     }
+  }
+  if (pending_.empty()) {
+    lastTaken_ = MonotonicMillis();  // a backlog's stall is counted from its start
   }
   if (pending_.Push(bytes)) {
     return;
@@ -155,7 +161,26 @@ void PtyEndpoint::Flush() {
   }
   if (pending_.empty()) {
     dropping_ = false;
+    behind_ = false;
   }
+}
+
+bool PtyEndpoint::HoldsUp(size_t chunk, Millis now) {
+  if (!clientOpen_ || behind_ || pending_.room() >= chunk) {
+    return false;
+  }
+  if (now >= stallDeadline()) {
+    behind_ = true;
+    return false;
+  }
+  return true;
+}
+
+void PtyEndpoint::Pause() {
+  dropped_ += pending_.size();
+  pending_.Clear();
+  dropping_ = false;
+  behind_ = false;
 }
 
 long PtyEndpoint::ReadClient(char* buffer, size_t capacity) {
@@ -178,6 +203,7 @@ void PtyEndpoint::ClientGone() {
     return;
   }
   clientOpen_ = false;
+  behind_ = false;
   dropped_ += pending_.size();
   pending_.Clear();
   events_(label_ + ": client closed (" + std::to_string(sent_) + " bytes sent, " +

@@ -6,8 +6,15 @@
 // a real port). Bytes sent while no client is open are not kept, so a
 // client that opens the port later starts with fresh data. While a client
 // is open but does not read, at most PendingLimit bytes wait for it here
-// (beyond what the terminal itself holds); a chunk that does not fit is
-// dropped for this client alone and counted.
+// (beyond what the terminal itself holds). A client that keeps taking
+// bytes holds the source up rather than lose any (see HoldsUp); one that
+// took nothing for StallLimit while bytes waited has fallen behind: a chunk
+// that does not fit is then dropped for this client alone and counted,
+// until it has caught up with everything that waits for it.
+//
+// The endpoint belongs to its COM name, not to one start of the driver: a
+// driver restarted under the same name takes the same endpoint again (see
+// EndpointTable), and its clients see a pause, not a hang-up.
 #pragma once
 
 #include <cstdint>
@@ -25,6 +32,9 @@ namespace velmora {
 class PtyEndpoint {
  public:
   static constexpr size_t PendingLimit = 64 * 1024;
+  // A client that takes nothing for this long while bytes wait for it has
+  // fallen behind and no longer holds the source up.
+  static constexpr Millis StallLimit = 1000;
 
   // Makes a pseudo-terminal in raw mode and points linkPath at its slave
   // (replacing whatever link was there). Events are told as
@@ -51,6 +61,15 @@ class PtyEndpoint {
 
   // Bytes for the client (see the class comment).
   void Send(std::string_view bytes);
+  // Whether the source should wait before its next chunk of up to chunk
+  // bytes: a client is open and keeping up, and the chunk would not fit.
+  // A client stalled since StallLimit is marked behind here.
+  bool HoldsUp(size_t chunk, Millis now);
+  // When a client that holds the source up counts as stalled.
+  Millis stallDeadline() const { return lastTaken_ + StallLimit; }
+  // The port stopped serving it for now: what waits is dropped (counted),
+  // the client stays open and hears nothing until the port is served again.
+  void Pause();
   // Writes waiting bytes as far as the terminal takes them.
   void Flush();
   // Reads what the client wrote, at most capacity bytes: the count, 0 when
@@ -80,6 +99,8 @@ class PtyEndpoint {
   ByteQueue pending_{PendingLimit};
   bool clientOpen_ = false;
   bool dropping_ = false;
+  bool behind_ = false;
+  Millis lastTaken_ = 0;
   Millis lastDropLine_ = 0;
   uint64_t sent_ = 0;
   uint64_t dropped_ = 0;

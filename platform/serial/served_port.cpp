@@ -11,28 +11,34 @@ constexpr size_t ClientChunk = 4096;
 
 }  // namespace
 
-ServedPort::ServedPort(std::string name, std::unique_ptr<PortSource> source, EventSink events)
-    : name_(std::move(name)), source_(std::move(source)), events_(std::move(events)) {}
+ServedPort::ServedPort(std::string name, std::unique_ptr<PortSource> source, EventSink events,
+                       EndpointTable& table)
+    : name_(std::move(name)),
+      source_(std::move(source)),
+      events_(std::move(events)),
+      table_(table) {}
 
 ServedPort::~ServedPort() {
   Connect(nullptr);
-  CloseEndpoints();
+  CloseEndpoints(true);
 }
 
-bool ServedPort::OpenEndpoints(const std::string& devFolder, size_t count, std::string* error) {
+bool ServedPort::OpenEndpoints(size_t count, std::string* error) {
   for (size_t i = endpoints_.size(); i < count; ++i) {
     std::string link = name_ + (i == 0 ? "" : "-" + std::to_string(i + 1));
-    std::unique_ptr<PtyEndpoint> endpoint =
-        PtyEndpoint::Create(devFolder + "/" + link, name_ + ": dev/" + link, events_, error);
-    if (!endpoint) {
+    PtyEndpoint* endpoint = table_.Claim(name_, link, error);
+    if (endpoint == nullptr) {
       return false;
     }
-    endpoints_.push_back(std::move(endpoint));
+    endpoints_.push_back(endpoint);
   }
   return true;
 }
 
-void ServedPort::CloseEndpoints() {
+void ServedPort::CloseEndpoints(bool keep) {
+  for (PtyEndpoint* endpoint : endpoints_) {
+    table_.Release(endpoint, keep);
+  }
   endpoints_.clear();
 }
 
@@ -51,20 +57,30 @@ void ServedPort::SetLogs(std::unique_ptr<LogWriter> reads, std::unique_ptr<LogWr
   writeLog_ = std::move(writes);
 }
 
-void ServedPort::LookForClients() {
-  for (const std::unique_ptr<PtyEndpoint>& endpoint : endpoints_) {
-    endpoint->LookForClient();
-  }
-}
-
 void ServedPort::Prepare(PollSet& set) {
   if (source_) {
     source_->Prepare(set);
   }
   bool wantInput = connected_ == nullptr || connected_->WriteRoom() > 0;
+  Millis now = MonotonicMillis();
   for (size_t i = 0; i < endpoints_.size(); ++i) {
     endpoints_[i]->Prepare(set, wantInput, this, static_cast<int>(i));
+    // A client holding the source up counts as fallen behind at its
+    // deadline, unless it takes bytes before.
+    if (connected_ != nullptr && endpoints_[i]->HoldsUp(PortSource::MaxChunk, now)) {
+      set.WakeBy(endpoints_[i]->stallDeadline());
+    }
   }
+}
+
+bool ServedPort::Takes() {
+  Millis now = MonotonicMillis();
+  for (PtyEndpoint* endpoint : endpoints_) {
+    if (endpoint->HoldsUp(PortSource::MaxChunk, now)) {
+      return false;
+    }
+  }
+  return true;
 }
 
 void ServedPort::OnReady(int tag, short revents) {
@@ -102,7 +118,7 @@ void ServedPort::ReadFromClient(PtyEndpoint& endpoint) {
 
 void ServedPort::FromSource(std::string_view bytes) {
   Log(readLog_, bytes, "read");
-  for (const std::unique_ptr<PtyEndpoint>& endpoint : endpoints_) {
+  for (PtyEndpoint* endpoint : endpoints_) {
     endpoint->Send(bytes);
   }
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/serial/endpoint_table.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/log_writer.h"
 #include "platform/serial/port_source.h"
@@ -24,9 +25,12 @@ namespace velmora {
 
 class ServedPort final : public ByteSink, public PollClient {
  public:
-  // name as "COM5"; source may be null (a splitter).
-  ServedPort(std::string name, std::unique_ptr<PortSource> source, EventSink events);
-  // Leaves no source pointing here; removes the endpoints.
+  // name as "COM5"; source may be null (a splitter). Endpoints are taken
+  // from table.
+  ServedPort(std::string name, std::unique_ptr<PortSource> source, EventSink events,
+             EndpointTable& table);
+  // Leaves no source pointing here; lets its endpoints go to be kept for a
+  // restart under the same name.
   ~ServedPort();
   ServedPort(const ServedPort&) = delete;
   ServedPort& operator=(const ServedPort&) = delete;
@@ -35,12 +39,13 @@ class ServedPort final : public ByteSink, public PollClient {
   PortSource* ownSource() const { return source_.get(); }
   PortSource* connected() const { return connected_; }
 
-  // Makes count endpoints in devFolder, named for the port: COM5, then
-  // COM5-2 up to COM5-<count>. False and *error at the first that cannot be
-  // made (those made before stay).
-  bool OpenEndpoints(const std::string& devFolder, size_t count, std::string* error);
-  void CloseEndpoints();
-  const std::vector<std::unique_ptr<PtyEndpoint>>& endpoints() const { return endpoints_; }
+  // Takes count endpoints, named for the port: COM5, then COM5-2 up to
+  // COM5-<count> (those it had before the port's restart, or new ones).
+  // False and *error at the first that cannot be made (those before stay).
+  bool OpenEndpoints(size_t count, std::string* error);
+  // Lets the endpoints go: kept for a restart (keep) or removed at once.
+  void CloseEndpoints(bool keep);
+  const std::vector<PtyEndpoint*>& endpoints() const { return endpoints_; }
 
   // The source this port's clients hear and talk to: its own, the one of a
   // port it holds, or none. Takes that source's bytes from now on.
@@ -50,12 +55,13 @@ class ServedPort final : public ByteSink, public PollClient {
   // clients write; either may be null. A log that fails is told and closed.
   void SetLogs(std::unique_ptr<LogWriter> reads, std::unique_ptr<LogWriter> writes);
 
-  // Notices clients that opened an endpoint since the last look.
-  void LookForClients();
   // Adds its own source and its endpoints to this round.
   void Prepare(PollSet& set);
   void OnReady(int tag, short revents) override;
   void FromSource(std::string_view bytes) override;
+  // False while a client that keeps up has no room for a source's next
+  // chunk: the source waits rather than that client lose bytes.
+  bool Takes() override;
 
  private:
   void ReadFromClient(PtyEndpoint& endpoint);
@@ -65,7 +71,8 @@ class ServedPort final : public ByteSink, public PollClient {
   std::unique_ptr<PortSource> source_;
   EventSink events_;
   PortSource* connected_ = nullptr;
-  std::vector<std::unique_ptr<PtyEndpoint>> endpoints_;
+  EndpointTable& table_;
+  std::vector<PtyEndpoint*> endpoints_;
   std::unique_ptr<LogWriter> readLog_;
   std::unique_ptr<LogWriter> writeLog_;
 };

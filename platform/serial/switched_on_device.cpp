@@ -1,13 +1,12 @@
 #include "platform/serial/switched_on_device.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 #include "platform/host_io.h"
 #include "platform/serial/device_folder.h"
+#include "platform/serial/endpoint_folder.h"
 #include "platform/serial/gps_receiver.h"
 #include "platform/serial/host_serial_source.h"
 #include "platform/text.h"
@@ -15,22 +14,6 @@
 namespace velmora {
 
 namespace {
-
-// Removes the links a run that was killed left in dev/.
-void RemoveStaleLinks(const std::string& folder) {
-  DIR* dir = ::opendir(folder.c_str());
-  if (dir == nullptr) {
-    return;
-  }
-  while (dirent* entry = ::readdir(dir)) {
-    std::string path = folder + "/" + entry->d_name;
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-      ::unlink(path.c_str());
-    }
-  }
-  ::closedir(dir);
-}
 
 std::string Quoted(std::u16string_view text) {
   return "\"" + ToUtf8(text) + "\"";
@@ -44,7 +27,8 @@ SwitchedOnDevice::SwitchedOnDevice(PlatformRegistry& registry, DeviceFiles& file
       files_(files),
       deviceFolder_(std::move(deviceFolder)),
       devFolder_(deviceFolder_ + "/dev"),
-      events_(std::move(events)) {}
+      events_(std::move(events)),
+      table_(devFolder_, events_) {}
 
 SwitchedOnDevice::~SwitchedOnDevice() {
   // Splitters first, so every held port is let go before it stops.
@@ -61,13 +45,18 @@ SwitchedOnDevice::~SwitchedOnDevice() {
 
 void SwitchedOnDevice::Start() {
   RemoveStaleLinks(devFolder_);
+  table_.StartGuard();
+  std::string error;
+  if (!watch_.Open(deviceFolder_, &error)) {
+    Tell(error + "; looking for changes every " + std::to_string(FollowInterval) + " ms instead");
+  }
   Follow();
   nextFollow_ = MonotonicMillis() + FollowInterval;
 }
 
 bool SwitchedOnDevice::Run(int stopFd) {
   while (!stopped_) {
-    if (!RunOnce(MonotonicMillis() + 60000, stopFd)) {
+    if (!RunOnce(Forever, stopFd)) {
       return false;
     }
   }
@@ -77,32 +66,42 @@ bool SwitchedOnDevice::Run(int stopFd) {
 bool SwitchedOnDevice::RunOnce(Millis limit, int stopFd) {
   set_.Clear();
   if (stopFd >= 0) {
-    set_.Add(stopFd, POLLIN, this, 0);
+    set_.Add(stopFd, POLLIN, this, StopTag);
   }
+  if (watch_.isOpen()) {
+    set_.Add(watch_.fd(), POLLIN, this, RegistryTag);
+  } else {
+    set_.WakeBy(nextFollow_);
+  }
+  table_.Prepare(set_);
   for (auto& [name, running] : ports_) {
     if (running.port) {
       running.port->Prepare(set_);
     }
   }
-  set_.WakeBy(nextFollow_);
   if (!set_.Wait(limit)) {
     return false;
   }
   Millis now = MonotonicMillis();
-  if (!stopped_ && now >= nextFollow_) {
-    for (auto& [name, running] : ports_) {
-      if (running.port) {
-        running.port->LookForClients();
-      }
-    }
-    Follow();
+  if (!watch_.isOpen() && now >= nextFollow_) {
+    followDue_ = true;
     nextFollow_ = now + FollowInterval;
+  }
+  // Ports start and stop only between rounds, never while one is handed
+  // its descriptors.
+  if (!stopped_ && followDue_) {
+    followDue_ = false;
+    Follow();
   }
   return true;
 }
 
-void SwitchedOnDevice::OnReady(int, short) {
-  stopped_ = true;
+void SwitchedOnDevice::OnReady(int tag, short) {
+  if (tag == StopTag) {
+    stopped_ = true;
+  } else if (tag == RegistryTag && watch_.Drain()) {
+    followDue_ = true;
+  }
 }
 
 void SwitchedOnDevice::Follow() {
@@ -155,13 +154,14 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
          " has nothing to serve on this host)");
     return;
   }
-  running.port = std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_);
+  running.port =
+      std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_, table_);
   if (setup.kind != DriverKind::Splitter) {
     Tell(active.name + ": up, " + running.port->ownSource()->Describe());
     return;
   }
   std::string error;
-  bool made = running.port->OpenEndpoints(devFolder_, setup.endpoints, &error);
+  bool made = running.port->OpenEndpoints(setup.endpoints, &error);
   std::string links;
   for (const auto& endpoint : running.port->endpoints()) {
     links += " dev/" + endpoint->linkPath().substr(devFolder_.size() + 1);
@@ -325,7 +325,7 @@ void SwitchedOnDevice::Attach() {
 void SwitchedOnDevice::Take(Running& splitter, Running& held) {
   held.port->Connect(nullptr);
   bool hadEndpoint = !held.port->endpoints().empty();
-  held.port->CloseEndpoints();
+  held.port->CloseEndpoints(false);
   held.heldBy = splitter.active.name;
   splitter.holds = held.active.name;
   splitter.port->Connect(held.port->ownSource());
@@ -354,7 +354,7 @@ void SwitchedOnDevice::GiveEndpoints() {
       continue;
     }
     std::string error;
-    if (!port->OpenEndpoints(devFolder_, 1, &error)) {
+    if (!port->OpenEndpoints(1, &error)) {
       running.endpointFailed = true;
       Tell(name + ": no endpoint: " + error);
       continue;
@@ -382,9 +382,8 @@ std::string SwitchedOnDevice::Listing() const {
                                    : "splitter holding " + running.holds;
     }
     const std::string& portName = name;  // a lambda cannot name a structured binding
-    // Fields separated by tabs; `velmora-device ports` lines them up.
     auto line = [&](const std::string& link, const std::string& terminal) {
-      text += link + "\t" + terminal + "\t" + portName + ":\t" + what + "\n";
+      text += EndpointListRow(link, terminal, portName, what);
     };
     if (port->endpoints().empty()) {
       line("-", "-");
@@ -404,7 +403,7 @@ void SwitchedOnDevice::WriteListing() {
   listed_ = true;
   listing_ = listing;
   std::string error;
-  if (!WriteHostFileAtomically(devFolder_ + "/.ports", listing, &error)) {
+  if (!WriteEndpointList(devFolder_, listing, &error)) {
     Tell("cannot write the list of endpoints: " + error);
   }
 }

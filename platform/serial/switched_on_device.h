@@ -1,16 +1,24 @@
 // The device switched on: its running serial drivers brought to life on
 // the host for as long as this object lives (`velmora-device run`).
 //
-// It follows "Drivers\Active" (looking every FollowInterval) and serves
+// It follows "Drivers\Active" and serves
 // each running COM port whose driver it knows (see DriverSetup): the port
 // gets a source (the GPS receiver, a host serial device) and an endpoint
 // DIR/dev/COMn; a splitter gets its endpoints and holds the port named by
 // its "ConnectTo", whose own endpoint goes away meanwhile. A driver that is
-// stopped loses its endpoints; one that is started again (a new handle)
-// starts afresh and reads its key again. Every event is one line to the
-// event sink; DIR/dev/.ports lists the endpoints for `velmora-device ports`.
+// stopped lets its endpoints go; one that is started again (a new handle)
+// starts afresh and reads its key again, and takes back the endpoints of
+// its COM name when they are still kept (see EndpointTable). Every event
+// is one line to the event sink; DIR/dev/.ports lists the endpoints for
+// `velmora-device ports`.
 //
-// One thread: everything runs in RunOnce, one poll() round at a time.
+// One thread: everything runs in RunOnce, one poll() round at a time. The
+// device sleeps while nothing happens: it reads "Drivers\Active" again when
+// the registry's files change (RegistryWatch), notices clients by a watch
+// on the terminals, and wakes on a timer only when something is due (the
+// GPS receiver's second, a host device to open again, kept endpoints to
+// remove). Only when the folder cannot be watched does it look every
+// FollowInterval instead.
 #pragma once
 
 #include <map>
@@ -20,8 +28,10 @@
 
 #include "platform/files/device_files.h"
 #include "platform/registry.h"
+#include "platform/registry/registry_watch.h"
 #include "platform/serial/active_ports.h"
 #include "platform/serial/driver_setup.h"
+#include "platform/serial/endpoint_table.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/poll_set.h"
 #include "platform/serial/served_port.h"
@@ -41,11 +51,13 @@ class SwitchedOnDevice final : public PollClient {
   SwitchedOnDevice(const SwitchedOnDevice&) = delete;
   SwitchedOnDevice& operator=(const SwitchedOnDevice&) = delete;
 
-  // Removes links left in dev/ by a run that was killed and serves the
-  // ports running now.
+  // Removes links left in dev/ by a run that was killed, starts the
+  // endpoint guard and the registry watch, and serves the ports running
+  // now.
   void Start();
   // One round: waits until something is ready, at most until limit (on the
-  // monotonic clock), and follows the device manager when that is due.
+  // monotonic clock, or Forever), and follows the device manager when the
+  // registry changed.
   // With stopFd, a readable stopFd ends the round and sets stopped(). False
   // when waiting failed.
   bool RunOnce(Millis limit, int stopFd = -1);
@@ -60,6 +72,9 @@ class SwitchedOnDevice final : public PollClient {
   std::string Listing() const;
   // A served port by name ("COM5"), or null.
   const ServedPort* Find(const std::string& name) const;
+  const EndpointTable& endpoints() const { return table_; }
+  // Whether the registry is followed by notification (not by looking).
+  bool watching() const { return watch_.isOpen(); }
 
   void OnReady(int tag, short revents) override;
 
@@ -92,15 +107,21 @@ class SwitchedOnDevice final : public PollClient {
   void WriteListing();
   void Tell(const std::string& line) { events_(line); }
 
+  enum Tag { StopTag, RegistryTag };
+
   PlatformRegistry& registry_;
   DeviceFiles& files_;
   std::string deviceFolder_;
   std::string devFolder_;
   EventSink events_;
+  // Before ports_: the ports let their endpoints go into it as they stop.
+  EndpointTable table_;
+  RegistryWatch watch_;
   std::map<std::string, Running> ports_;
   uint64_t nextSequence_ = 1;
   PollSet set_;
   Millis nextFollow_ = 0;
+  bool followDue_ = false;
   bool registryFailed_ = false;
   bool stopped_ = false;
   std::string listing_;

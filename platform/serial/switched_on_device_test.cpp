@@ -259,6 +259,8 @@ TEST_F(SwitchedOnTest, TheReadLogIsRotatedAtItsLimitKeepingOneOlderGeneration) {
   SetBytes(registry(), Splitter, u"ReadLog", RegBinary, {1});
   SetNumber(registry(), Splitter, u"LogLimit", 4096);
   SwitchOn();
+  // Bytes written before the host device is open are not the port's.
+  ASSERT_TRUE(WaitForEvent("COM3: host port " + mouse_.path() + " open")) << EventsText();
   ASSERT_TRUE(WaitForEvent("COM5: holds COM3")) << EventsText();
   UniqueFd client = OpenClient(Dev("COM5"));
   ASSERT_TRUE(WaitForEvent("dev/COM5: client opened"));
