@@ -1,28 +1,31 @@
 #!/usr/bin/env bash
-# Runs each fuzz target for a bounded time: scripts/fuzz.sh [SECONDS [DIR]].
-# DIR is a build folder made with clang and -DVELMORA_FUZZ=ON (the
-# sanitizer build of scripts/test.sh is one); without it the targets are
-# built in build-fuzz first.
+# Builds the fuzz targets with clang (in build-fuzz) and runs each for a
+# bounded time, as many at once as there are cores:
+#   scripts/fuzz.sh [SECONDS]    build, then run each target SECONDS (30)
+#   scripts/fuzz.sh build        only build them
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-30}
-dir=${2:-}
+dir=build-fuzz
 targets=$(ls fuzz/*_fuzz.cpp | sed 's|fuzz/\(.*\)_fuzz.cpp|fuzz_\1|')
-if [ -z "$dir" ]; then
-  dir=build-fuzz
-  [ ! -f "$dir/CMakeCache.txt" ] || grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$dir/CMakeCache.txt" ||
-    rm -rf "$dir"
-  CXX=clang++ cmake -S . -B "$dir" -G Ninja -DVELMORA_FUZZ=ON -DVELMORA_SANITIZE=ON \
-    -DVELMORA_TERMINAL=OFF -DVELMORA_WINDOW=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  # shellcheck disable=SC2086
-  cmake --build "$dir" -j "$(nproc)" --target $targets
-fi
+[ ! -f "$dir/CMakeCache.txt" ] || grep -q "^CMAKE_GENERATOR:INTERNAL=Ninja$" "$dir/CMakeCache.txt" ||
+  rm -rf "$dir"
+CXX=clang++ cmake -S . -B "$dir" -G Ninja -DVELMORA_FUZZ=ON -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined" \
+  -DVELMORA_TERMINAL=OFF -DVELMORA_WINDOW=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# shellcheck disable=SC2086
+cmake --build "$dir" -j "$(nproc)" --target $targets
+[ "$seconds" != build ] || exit 0
+
+# Each target runs for its full time, as many at once as there are cores;
+# each one's last lines are printed when all have ended. A crash fails.
+export dir seconds
+status=0
+printf '%s\n' $targets | xargs -P "$(nproc)" -I{} bash -c '
+  mkdir -p "$dir/corpus-$0"
+  exec ./"$dir/$0" -max_total_time="$seconds" -print_final_stats=0 "$dir/corpus-$0" \
+    "fuzz/seeds/${0#fuzz_}" >"$dir/$0.log" 2>&1' {} || status=1
 for t in $targets; do
-  [ -x "$dir/$t" ] || { echo "fuzz: $dir/$t is not built (configure $dir with clang and -DVELMORA_FUZZ=ON)"; exit 1; }
-done
-for t in $targets; do
-  corpus=$dir/corpus-$t
-  mkdir -p "$corpus"
   echo "fuzz: $t for ${seconds}s"
-  ./"$dir/$t" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "fuzz/seeds/${t#fuzz_}" 2>&1 | tail -n 2
+  tail -n 2 "$dir/$t.log"
 done
+exit "$status"
