@@ -107,6 +107,36 @@ TEST_F(LogSettingsTest, BrowseStoresTheChosenFolderAtOnce) {
   EXPECT_EQ(files_.FileAttributes(u"\\My Documents\\Logs"), FileAttributeDirectory);
 }
 
+// What is stored as "LogDir" is a folder that exists: a nested new name
+// makes every folder on the way, and a name that cannot be a folder is
+// reported by the chooser and never stored.
+TEST_F(LogSettingsTest, ANestedNewFolderIsMadeAndOneThatCannotBeMadeIsNotStored) {
+  host_.ExpectDialog([&](Dialog& d) {
+    ui::ClickButton(d, BrowseButton);
+    EXPECT_EQ(DescribeValue(hive_, DriverKeyPath, u"LogDir"), "1:22:\\neu\\unter");
+    ui::ClickButton(d, BrowseButton);
+    EXPECT_EQ(ToUtf8(d.ControlText(FolderText)), "\\neu\\unter");
+    EXPECT_EQ(DescribeValue(hive_, DriverKeyPath, u"LogDir"), "1:22:\\neu\\unter");
+    d.CancelCommand();
+  });
+  host_.ExpectDialog([&](Dialog& chooser) {
+    chooser.Find<ui::Edit>(1112)->Type(u"neu\\unter");  // at the root, where "neu" is not
+    ui::ClickButton(chooser, 1113);
+  });
+  host_.ExpectDialog([&](Dialog& chooser) {
+    chooser.Find<ui::Edit>(1112)->Type(u"a:b");
+    ui::ClickButton(chooser, 1113);
+    EXPECT_FALSE(chooser.ended());
+    chooser.CancelCommand();
+  });
+  LogSettingsDialog dialog;
+  dialog.RunModal();
+  ExpectHostClean();
+  EXPECT_EQ(files_.FileAttributes(u"\\neu\\unter"), FileAttributeDirectory);
+  ASSERT_EQ(host_.messages().size(), 1u);
+  EXPECT_EQ(ToUtf8(host_.messages()[0].text), "Der Ordner \\neu\\a:b kann nicht angelegt werden.");
+}
+
 TEST_F(LogSettingsTest, ACancelledChooserChangesNothing) {
   host_.ExpectDialog([&](Dialog& d) {
     ui::ClickButton(d, BrowseButton);

@@ -57,7 +57,7 @@ class WindowPerson {
   int FocusedControl() const;  // the control whose widget has the focus, or -1
 
   // A person's actions, on the topmost dialog's widgets.
-  void Click(int id);  // the mouse, at the widget's centre
+  void Click(int id);        // the mouse, at the widget's centre
   void DoubleClick(int id);  // two quick clicks there, as the desktop sends them
   void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);  // to the focused widget
   void Keys(std::initializer_list<int> keys);

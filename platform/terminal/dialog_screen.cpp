@@ -490,10 +490,14 @@ void DialogScreen::Click(int col, int row, bool twice) {
   // first one pressed presses it again (a quick untick is no lost click).
   // Lists take it as a double tap; elsewhere the first click did all.
   if (hit.kind == Hit::Kind::Control) {
-    lastClick_ = ClickTarget{dialog, hit.controlId};
+    const ui::Control* control = dialog->FindControl(hit.controlId);
+    if (dynamic_cast<const ui::Button*>(control) != nullptr ||
+        dynamic_cast<const ui::CheckBox*>(control) != nullptr) {
+      lastClick_ = ClickTarget{dialog, hit.controlId};
+    }
   }
-  if (twice && hit.kind != Hit::Kind::ListRow &&
-      !(hit.kind == Hit::Kind::Control && previous == lastClick_)) {
+  bool again = lastClick_.dialog != nullptr && previous == lastClick_;
+  if (twice && hit.kind != Hit::Kind::ListRow && !again) {
     return;
   }
   switch (hit.kind) {
