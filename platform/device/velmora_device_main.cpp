@@ -4,11 +4,13 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 #include "platform/build_version.h"
+#include "platform/device/board_device.h"
 #include "platform/device/device.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
@@ -27,6 +29,9 @@ const char* const Usage =
     "\n"
     "commands:\n"
     "  init [DIR]           create the sample device (never over an existing one)\n"
+    "  init DIR --from FILE.reg [--from ...] [-D NAME[=VALUE]] [-I DIR] [--strings FILE]\n"
+    "       [--skip-missing-includes]\n"
+    "                       create a device from a board's .reg files (CE dialect)\n"
     "  boot                 restart the device: load the built-in drivers by Order\n"
     "  active               list the running devices: name, handle, key, description\n"
     "  activate KEY         load the driver of a registry key\n"
@@ -35,6 +40,8 @@ const char* const Usage =
     "  stage-update FILE    put FILE on the device as \\windows\\Velmora_tmp.dll\n"
     "  reg export [FILE]    write the registry as .reg text (to stdout without FILE)\n"
     "  reg import FILE      apply a .reg file to the registry\n"
+    "  reg import --bsp FILE [-D ...] [-I ...] [--strings FILE] [--skip-missing-includes]\n"
+    "                       apply a board's .reg file (CE dialect) to the registry\n"
     "  run                  switch the device on: serve its running serial ports on\n"
     "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
     "  ports                list the endpoints of the device while it is switched on\n"
@@ -190,6 +197,17 @@ int Run(std::vector<std::string> args) {
   }
   const std::string command = args[0];
   if (command == "init") {
+    BoardInitOptions board;
+    std::string wrong;
+    size_t given = args.size();
+    if (!TakeBoardArguments(&args, &board.bsp, &board.from, &wrong)) {
+      return Fail(wrong);
+    }
+    if (args.size() != given) {
+      board.folder = args.size() == 2 ? args[1] : folder.empty() ? Device::DefaultFolder() : folder;
+      return args.size() > 2 ? Fail("usage: velmora-device init DIR --from FILE.reg ...")
+                             : RunBoardInit(board);
+    }
     if (args.size() > 2) {
       return Fail("init takes at most one folder");
     }
@@ -273,6 +291,19 @@ int Run(std::vector<std::string> args) {
       return 0;
     }
     return WriteHostFileAtomically(args[2], text, &error) ? 0 : Fail(error);
+  }
+  auto bsp = std::find(args.begin() + 1, args.end(), std::string("--bsp"));
+  if (command == "reg" && args.size() >= 3 && args[1] == "import" && bsp != args.end()) {
+    BspOptions options;
+    std::vector<std::string> from;
+    args.erase(bsp);
+    if (!TakeBoardArguments(&args, &options, &from, &error)) {
+      return Fail(error);
+    }
+    if (args.size() != 3 || !from.empty()) {
+      return Fail("usage: velmora-device reg import --bsp FILE [-D NAME[=VALUE]] [-I DIR] ...");
+    }
+    return RunBspImport(*device, args[2], options);
   }
   if (command == "reg" && args.size() == 3 && args[1] == "import") {
     std::string text;
