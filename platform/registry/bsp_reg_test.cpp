@@ -137,7 +137,7 @@ TEST(BspReg, DialectCasesGiveTheRegistryOfTheirRegeditText) {
 TEST(BspReg, IncludesResolveBesideTheFileThenInIncludeFolders) {
   Files files;
   files.options.defines = {"_TARGETPLATROOT=board", "BSP_UART2"};
-  files.options.includeDirs = {"common"};
+  files.options.includeDirs = {"common", "."};
   files.files["board/platform.reg"] =
       "#include \"$(_TARGETPLATROOT)\\drivers\\uart.reg\"\n#include \"shared.reg\"\n"
       "IF BSP_UART3\n#include \"nowhere.reg\"\nENDIF\n";
