@@ -3,83 +3,20 @@
 #include <cstdlib>
 
 #include "platform/registry/bsp_limits.h"
+#include "platform/registry/bsp_syntax.h"
 
 namespace velmora {
-
-namespace {
-
-bool IsBlank(char c) {
-  return c == ' ' || c == '\t';
-}
-
-std::string_view Trim(std::string_view text) {
-  while (!text.empty() && IsBlank(text.front())) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && IsBlank(text.back())) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-bool IsNameChar(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-}
-
-bool IsName(std::string_view text) {
-  if (text.empty()) {
-    return false;
-  }
-  for (char c : text) {
-    if (!IsNameChar(c)) {
-      return false;
-    }
-  }
-  return true;
-}
-
-// Names ignore ASCII case, as on the system the files come from.
-std::string NameKey(std::string_view name) {
-  std::string key(name);
-  for (char& c : key) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 32);
-    }
-  }
-  return key;
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && NameKey(a) == NameKey(b);
-}
-
-}  // namespace
-
-std::string_view BspWithoutComment(std::string_view line) {
-  bool quoted = false;
-  for (size_t i = 0; i < line.size(); ++i) {
-    char c = line[i];
-    if (quoted && c == '\\') {
-      ++i;
-    } else if (c == '"') {
-      quoted = !quoted;
-    } else if (c == ';' && !quoted) {
-      return line.substr(0, i);
-    }
-  }
-  return line;
-}
 
 namespace {
 
 // The first word (up to a blank) and the rest, trimmed.
 void SplitWord(std::string_view line, std::string_view* word, std::string_view* rest) {
   size_t end = 0;
-  while (end < line.size() && !IsBlank(line[end])) {
+  while (end < line.size() && !BspIsBlank(line[end])) {
     ++end;
   }
   *word = line.substr(0, end);
-  *rest = Trim(line.substr(end));
+  *rest = BspTrim(line.substr(end));
 }
 
 std::string_view Unquoted(std::string_view text) {
@@ -100,17 +37,17 @@ bool BspPreprocessor::Start(std::string* error) {
   for (const std::string& define : options_.defines) {
     size_t equals = define.find('=');
     std::string_view name = std::string_view(define).substr(0, equals);
-    if (!IsName(name)) {
+    if (!BspIsName(name)) {
       *error = "-D " + define + ": a name is letters, digits and \"_\"";
       return false;
     }
-    names_[NameKey(name)] = equals == std::string::npos ? "1" : define.substr(equals + 1);
+    names_[BspUpper(name)] = equals == std::string::npos ? "1" : define.substr(equals + 1);
   }
   return true;
 }
 
 bool BspPreprocessor::Defined(std::string_view name, std::string* value) const {
-  auto found = names_.find(NameKey(name));
+  auto found = names_.find(BspUpper(name));
   if (found == names_.end()) {
     return false;
   }
@@ -154,7 +91,7 @@ bool BspPreprocessor::Expand(std::string_view text, size_t depth, std::string* o
     }
     std::string_view name = text.substr(open + 2, close - open - 2);
     std::string value;
-    if (!IsName(name)) {
+    if (!BspIsName(name)) {
       *what = "\"$(" + std::string(name) + ")\" is not a name";
       return false;
     }
@@ -239,17 +176,17 @@ bool BspPreprocessor::Process(const std::string& found, const std::string& key,
 }
 
 bool BspPreprocessor::Line(std::string_view line, uint32_t number, std::string* error) {
-  line = Trim(BspWithoutComment(line));
+  line = BspTrim(BspWithoutComment(line));
   if (line.empty()) {
     return true;
   }
   std::string_view word;
   std::string_view rest;
   SplitWord(line, &word, &rest);
-  if (SameIgnoringAsciiCase(word, "IF")) {
+  if (BspSameIgnoringCase(word, "IF")) {
     return If(rest, number, error);
   }
-  if (SameIgnoringAsciiCase(word, "ELSE") || SameIgnoringAsciiCase(word, "ENDIF")) {
+  if (BspSameIgnoringCase(word, "ELSE") || BspSameIgnoringCase(word, "ENDIF")) {
     bool isElse = word.size() == 4;
     if (blocks_.empty() || blocks_.back().line == 0) {
       *error = Where(number) + std::string(word) + " without IF";
@@ -267,7 +204,7 @@ bool BspPreprocessor::Line(std::string_view line, uint32_t number, std::string* 
       return true;
     }
     std::string_view closes = rest.substr(0, rest.find_first_of(" \t"));
-    if (!closes.empty() && !SameIgnoringAsciiCase(closes, block.name) && block.outerActive) {
+    if (!closes.empty() && !BspSameIgnoringCase(closes, block.name) && block.outerActive) {
       warnings_.push_back(Where(number) + "ENDIF " + std::string(closes) + " closes IF " +
                           block.name + " of line " + std::to_string(block.line));
     }
@@ -277,23 +214,23 @@ bool BspPreprocessor::Line(std::string_view line, uint32_t number, std::string* 
   if (!Active()) {
     return true;
   }
-  if (SameIgnoringAsciiCase(word, "#define") || SameIgnoringAsciiCase(word, "#undef")) {
+  if (BspSameIgnoringCase(word, "#define") || BspSameIgnoringCase(word, "#undef")) {
     std::string_view name;
     std::string_view value;
     SplitWord(rest, &name, &value);
-    if (!IsName(name) || (word.size() == 6 && !value.empty())) {
+    if (!BspIsName(name) || (word.size() == 6 && !value.empty())) {
       *error = Where(number) + "expected \"" + std::string(word) +
                (word.size() == 6 ? " NAME\"" : " NAME VALUE\"");
       return false;
     }
     if (word.size() == 6) {
-      names_.erase(NameKey(name));
+      names_.erase(BspUpper(name));
     } else {
-      names_[NameKey(name)] = std::string(value);
+      names_[BspUpper(name)] = std::string(value);
     }
     return true;
   }
-  if (SameIgnoringAsciiCase(word, "#include")) {
+  if (BspSameIgnoringCase(word, "#include")) {
     return Include(rest, number, error);
   }
   BspLine result{std::string(), file_, number};
@@ -312,18 +249,18 @@ bool BspPreprocessor::If(std::string_view argument, uint32_t number, std::string
     return false;
   }
   size_t end = 0;
-  while (end < argument.size() && IsNameChar(argument[end])) {
+  while (end < argument.size() && BspIsNameChar(argument[end])) {
     ++end;
   }
   std::string_view name = argument.substr(0, end);
-  std::string_view test = Trim(argument.substr(end));
+  std::string_view test = BspTrim(argument.substr(end));
   Block block{Active(), false, false, std::string(name), number};
   if (!block.outerActive) {
     blocks_.push_back(block);  // not looked at: only its ENDIF matters
     return true;
   }
   std::string_view op = test.substr(0, test.size() >= 2 && test[1] == '=' ? 2 : 1);
-  std::string_view expected = Trim(test.substr(op.size()));
+  std::string_view expected = BspTrim(test.substr(op.size()));
   bool wellFormed = !name.empty() && (test.empty() || test == "!" ||
                                       ((op == "==" || op == "!=") && !expected.empty()));
   if (!wellFormed) {
@@ -341,7 +278,7 @@ bool BspPreprocessor::If(std::string_view argument, uint32_t number, std::string
     if (defined && Expand(value, 0, &expanded, &what)) {
       value = expanded;
     }
-    bool equal = defined && SameIgnoringAsciiCase(Unquoted(Trim(value)), Unquoted(expected));
+    bool equal = defined && BspSameIgnoringCase(Unquoted(BspTrim(value)), Unquoted(expected));
     block.active = equal == (op == "==");
   }
   blocks_.push_back(block);

@@ -39,10 +39,6 @@ struct BspLine {
   uint32_t line;     // 1-based
 };
 
-// The line without its comment: from a ";" outside quotes ("\" escapes
-// the next character within quotes).
-std::string_view BspWithoutComment(std::string_view line);
-
 class BspPreprocessor {
  public:
   explicit BspPreprocessor(const BspOptions& options) : options_(options) {}
