@@ -254,6 +254,43 @@ TEST(BspReg, ErrorsNameTheFileAndLine) {
   }
 }
 
+TEST(BspReg, DefinitionsThatGrowTooLongAreRefused) {
+  Files files;
+  std::string text = "#define A " + std::string(100, 'a') + "\n";
+  for (const char* name : {"B", "C", "D"}) {
+    text += std::string("#define ") + name + " ";
+    for (int i = 0; i < 10; ++i) {
+      text += "$(" + std::string(1, static_cast<char>(name[0] - 1)) + ")";
+    }
+    text += "\n";
+  }
+  files.files["board/platform.reg"] = text + "[K]\n\"A\"=\"$(D)\"\n";
+  BspTranslation result;
+  std::string error;
+  EXPECT_FALSE(files.Translate(&result, &error));
+  EXPECT_EQ(error, "board/platform.reg: line 6: a line longer than " +
+                       std::to_string(MaxBspLineLength) + " bytes");
+  files.options.defines = {"NOT A NAME=1"};
+  EXPECT_FALSE(files.Translate(&result, &error));
+  EXPECT_EQ(error, "-D NOT A NAME=1: a name is letters, digits and \"_\"");
+}
+
+TEST(BspReg, Utf16FilesAreRead) {
+  Files files;
+  std::string bytes = "\xFF\xFE";
+  for (char16_t c : std::u16string(u"[K]\r\n\"\u00C4\"=\"\u03A9\"\r\n")) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  files.files["board/platform.reg"] = bytes;
+  BspTranslation result;
+  std::string error;
+  ASSERT_TRUE(files.Translate(&result, &error)) << error;
+  EXPECT_EQ(
+      result.text(),
+      "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n\"\xC3\x84\"=\"\xCE\xA9\"\n");
+}
+
 TEST(BspReg, RegistryErrorsAboutTheTextNameTheLineItCameFrom) {
   Files files;
   files.files["board/platform.reg"] = "#include \"deep.reg\"\n";
