@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/host_io.h"
+#include "platform/registry/bsp_syntax.h"
 #include "platform/registry/registry_limits.h"
 #include "platform/text.h"
 
@@ -26,28 +27,11 @@ constexpr char16_t Cp1252High[32] = {
 
 constexpr char EndOfFileMark = 0x1A;
 
-bool IsRegularFile(const std::string& path) {
+// Anything but a folder: what is not a regular file is refused when read,
+// with a clear error.
+bool IsFile(const std::string& path) {
   struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-bool IsFolder(const std::string& path) {
-  struct stat info {};
-  return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-    char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-    if (x != y) {
-      return false;
-    }
-  }
-  return true;
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
 struct DirCloser {
@@ -64,7 +48,7 @@ bool FindIgnoringCase(const std::string& folder, std::string_view name, std::str
   entry->clear();
   while (const dirent* item = ::readdir(dir.get())) {
     std::string_view candidate(item->d_name);
-    if (SameIgnoringAsciiCase(candidate, name) && (entry->empty() || candidate < *entry)) {
+    if (BspSameIgnoringCase(candidate, name) && (entry->empty() || candidate < *entry)) {
       entry->assign(candidate);
     }
   }
@@ -180,7 +164,7 @@ bool FindBspFile(const std::string& path, const BspOptions& options, std::string
     return true;
   }
   std::string host = normal;
-  if (!IsRegularFile(host) && !(ResolveIgnoringCase(normal, &host) && IsRegularFile(host))) {
+  if (!IsFile(host) && !(ResolveIgnoringCase(normal, &host) && IsFile(host))) {
     return false;
   }
   char real[PATH_MAX];
@@ -205,10 +189,7 @@ bool ReadBspFile(const std::string& found, const BspOptions& options, std::strin
     return true;
   }
   std::string bytes;
-  if (IsFolder(found) || !ReadRegularFile(found, MaxRegFileSize, &bytes, error)) {
-    if (error->empty()) {
-      *error = "'" + found + "' is a folder";
-    }
+  if (!ReadRegularFile(found, MaxRegFileSize, &bytes, error)) {
     return false;
   }
   *text = DecodeBspText(bytes);
