@@ -107,8 +107,7 @@ class BspWriter {
       below.remove_prefix(below.empty() ? 0 : 1);
     } else if (BspStartsIgnoringCase(root, "HKEY_") || root == "HKCU" || root == "HKCR" ||
                root == "HKU" || root == "HKCC") {
-      auto [entry, added] = otherRoots_.try_emplace(root, OtherRoot{Where(line), 0});
-      ++entry->second.count;
+      ++otherRoots_.try_emplace(root, OtherRoot{Where(line), 0}).first->second.count;
       skipping_ = true;
       return true;
     }
