@@ -171,6 +171,23 @@ TEST(BspReg, WarningsForMissingIncludesAndTextsComeOncePerName) {
   EXPECT_NE(result.warnings()[1].find("no text for LOC_ONE, LOC_TWO"), std::string::npos);
 }
 
+TEST(BspReg, UndefTakesANameBackAndAnEndifNamingAnotherIfIsWarned) {
+  Files files;
+  files.options.defines = {"BSP_X"};
+  files.files["board/platform.reg"] =
+      "[K]\n#undef BSP_X\nIF BSP_X\n\"X\"=dword:1\nENDIF\nIF BSP_X !\n\"NotX\"=dword:1\n"
+      "ENDIF BSP_Y\n";
+  BspTranslation result;
+  std::string error;
+  ASSERT_TRUE(files.Translate(&result, &error)) << error;
+  EXPECT_EQ(result.text(),
+            "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\K]\n"
+            "\"NotX\"=dword:00000001\n");
+  EXPECT_EQ(result.warnings(),
+            (std::vector<std::string>{"board/platform.reg: line 8: ENDIF BSP_Y closes IF BSP_X of "
+                                      "line 6"}));
+}
+
 TEST(BspReg, TextsComeFromTheStringsTable) {
   Files files;
   files.options.stringsFile = "board/strings.str";
