@@ -261,8 +261,10 @@ bool BspPreprocessor::If(std::string_view argument, uint32_t number, std::string
   }
   std::string_view op = test.substr(0, test.size() >= 2 && test[1] == '=' ? 2 : 1);
   std::string_view expected = BspTrim(test.substr(op.size()));
+  // "IF LOCALE=0411" as some of the CE tree's own files write it.
+  bool equality = op == "==" || op == "=";
   bool wellFormed = !name.empty() && (test.empty() || test == "!" ||
-                                      ((op == "==" || op == "!=") && !expected.empty()));
+                                      ((equality || op == "!=") && !expected.empty()));
   if (!wellFormed) {
     *error = Where(number) +
              "expected \"IF NAME\", \"IF NAME !\", \"IF NAME == VALUE\" or \"IF NAME != VALUE\"";
@@ -279,7 +281,7 @@ bool BspPreprocessor::If(std::string_view argument, uint32_t number, std::string
       value = expanded;
     }
     bool equal = defined && BspSameIgnoringCase(Unquoted(BspTrim(value)), Unquoted(expected));
-    block.active = equal == (op == "==");
+    block.active = equal == equality;
   }
   blocks_.push_back(block);
   return true;

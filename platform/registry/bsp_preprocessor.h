@@ -11,7 +11,8 @@
 //                             each -I folder
 //   IF NAME                   NAME is defined
 //   IF NAME !                 NAME is not defined
-//   IF NAME == VALUE          NAME is defined as VALUE (ignoring ASCII case)
+//   IF NAME == VALUE          NAME is defined as VALUE (ignoring ASCII case;
+//                             "IF NAME=VALUE" too)
 //   IF NAME != VALUE          NAME is not defined as VALUE (also when undefined)
 //   ELSE, ENDIF [NAME]        nested; every IF closes in its own file
 //   $(NAME)                   NAME's value, in every line that counts

@@ -80,13 +80,14 @@ const DialectCase DialectCases[] = {
      "\"NotC\"=dword:1\nENDIF\nIF BSP_C !\n\"NotC2\"=dword:1\nENDIF\n",
      "[HKEY_LOCAL_MACHINE\\K]\n\"A\"=dword:00000001\n\"B\"=dword:00000001\n"
      "\"NotC\"=dword:00000001\n\"NotC2\"=dword:00000001\n"},
-    {"IF == and != compare ignoring case; an undefined name is different, never equal",
+    {"IF == (or =) and != compare ignoring case; an undefined name is different, never equal",
      {"BSP_DISPLAY=qvga"},
      "[K]\nIF BSP_DISPLAY == QVGA\n\"Eq\"=dword:1\nENDIF\nIF BSP_DISPLAY != VGA\n"
      "\"Ne\"=dword:1\nENDIF\nIF BSP_NONE == 1\n\"UndefEq\"=dword:1\nENDIF\n"
-     "IF BSP_NONE != 1\n\"UndefNe\"=dword:1\nENDIF\n",
+     "IF BSP_NONE != 1\n\"UndefNe\"=dword:1\nENDIF\nIF BSP_DISPLAY=QVGA\n\"Single\"=dword:1\n"
+     "ENDIF\n",
      "[HKEY_LOCAL_MACHINE\\K]\n\"Eq\"=dword:00000001\n\"Ne\"=dword:00000001\n"
-     "\"UndefNe\"=dword:00000001\n"},
+     "\"UndefNe\"=dword:00000001\n\"Single\"=dword:00000001\n"},
     {"#define and -D in key paths and values, dword:$(MACRO); @CESYSGEN lines are comments",
      {"COM_INDEX=3"},
      "#define BUILTIN_ROOT HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\n#define UART_ORDER 1$(COM_INDEX)\n"
@@ -227,7 +228,7 @@ const ErrorCase ErrorCases[] = {
      {{"board/platform.reg", "IF X\nELSE\nELSE\nENDIF\n"}},
      "board/platform.reg: line 3: a second ELSE for IF X of line 1"},
     {"a malformed IF",
-     {{"board/platform.reg", "IF X = 1\nENDIF\n"}},
+     {{"board/platform.reg", "IF X 1\nENDIF\n"}},
      "board/platform.reg: line 1: expected \"IF NAME\", \"IF NAME !\", \"IF NAME == VALUE\" or "
      "\"IF NAME != VALUE\""},
     {"a missing include names the file",
