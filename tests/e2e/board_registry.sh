@@ -135,4 +135,10 @@ if device init "$WORK/broken" --from "$bsp/FILES/broken.reg" 2>"$WORK/broken.err
 fi
 expect_contains "$(cat "$WORK/broken.err")" "broken.reg: line 2: IF BSP_SERIAL1 without ENDIF"
 [ ! -e "$WORK/broken" ] || fail "a refused init left a folder"
+# What the registry refuses is named by the line of the board's file too.
+before=$(device reg export)
+printf '; too deep\n[A]\n"V"=dword:1\n[A\\B\\C\\D\\E\\F\\G\\H\\I\\J\\K\\L\\M\\N\\O\\P\\Q]\n' > "$bsp/FILES/deep.reg"
+if device reg import --bsp "$bsp/FILES/deep.reg" 2>"$WORK/deep.err"; then fail "a key 17 deep was imported"; fi
+expect_contains "$(cat "$WORK/deep.err")" "deep.reg: line 4: keys nest deeper than 16 levels"
+[ "$(device reg export)" = "$before" ] || fail "a refused import changed the registry"
 echo "e2e board_registry: ok"
