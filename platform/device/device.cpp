@@ -64,6 +64,16 @@ std::unique_ptr<Device> Device::Open(const std::string& folder, std::string* err
 }
 
 bool Device::CreateSample(const std::string& folder, std::string* error) {
+  return Create(
+      folder,
+      [](Device& device, std::string* why) {
+        return WriteSampleDevice(device.registry(), device.files(), why);
+      },
+      error);
+}
+
+bool Device::Create(const std::string& folder,
+                    const std::function<bool(Device&, std::string*)>& fill, std::string* error) {
   if (Exists(folder + "/registry.reg") || Exists(folder + "/root")) {
     *error = "'" + folder + "' holds a device already; it is left as it is";
     return false;
@@ -76,10 +86,10 @@ bool Device::CreateSample(const std::string& folder, std::string* error) {
     return false;
   }
   Device device(folder, std::move(hive));
-  if (!WriteSampleDevice(device.registry(), device.files(), error)) {
+  if (!fill(device, error)) {
     return false;
   }
-  // The sample's registry in registry.reg itself, readable as a whole.
+  // The new registry in registry.reg itself, readable as a whole.
   if (!device.devices().Boot() || !device.registry().Compact(error)) {
     if (error->empty()) {
       *error = device.devices().log().back();

@@ -3,6 +3,7 @@
 // counters). Owns the real implementations of the platform services.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -23,6 +24,11 @@ class Device {
   // Creates the sample device in folder (made when missing, and it must not
   // hold a device yet) and boots it.
   static bool CreateSample(const std::string& folder, std::string* error);
+
+  // Creates a device in folder as CreateSample does, with the registry and
+  // files that fill writes, and boots it.
+  static bool Create(const std::string& folder,
+                     const std::function<bool(Device&, std::string*)>& fill, std::string* error);
 
   // The folder the program uses: VELMORA_DEVICE, else
   // $XDG_DATA_HOME/velmora/device (~/.local/share/velmora/device).

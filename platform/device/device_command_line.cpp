@@ -20,6 +20,8 @@ const char* const DeviceUsage =
     "\n"
     "commands:\n"
     "  init [DIR]           create the sample device (never over an existing one)\n"
+    "  init DIR --from FILE.reg [--from ...] [BOARD OPTIONS]\n"
+    "                       create a device from a board's .reg files (CE dialect)\n"
     "  boot                 restart the device: load the built-in drivers by Order\n"
     "  active               list the running devices: name, handle, key, description\n"
     "  activate KEY         load the driver of a registry key\n"
@@ -30,6 +32,8 @@ const char* const DeviceUsage =
     "  reg export [FILE]    write the registry as .reg text (to stdout without FILE\n"
     "                       or with -)\n"
     "  reg import FILE      apply a .reg file to the registry (- reads stdin)\n"
+    "  reg import --bsp FILE [BOARD OPTIONS]\n"
+    "                       apply a board's .reg file (CE dialect) to the registry\n"
     "  run                  switch the device on: serve its running serial ports on\n"
     "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
     "  ports                list the endpoints of the device while it is switched on\n"
@@ -38,6 +42,13 @@ const char* const DeviceUsage =
     "  -d, --device DIR     the device folder\n"
     "  -h, --help           show this text\n"
     "  --version            show the version\n"
+    "\n"
+    "board options (init --from, reg import --bsp):\n"
+    "  -D NAME[=VALUE]      define NAME for IF and $(NAME) (repeatable)\n"
+    "  -I DIR               look for #include files there too (repeatable)\n"
+    "  --strings FILE       the texts of =LOC_ values\n"
+    "  --skip-missing-includes\n"
+    "                       leave out an #include that is not found, with a warning\n"
     "\n"
     "The device is DIR, else $VELMORA_DEVICE, else ~/.local/share/velmora/device.\n"
     "Exit status: 0 done, 1 the command failed, 2 bad use.\n"
@@ -85,6 +96,9 @@ struct Parsed {
   bool version = false;
   std::string operand;  // the one operand of the chosen command, if any
   bool force = false;
+  std::vector<std::string> from;
+  bool bspImport = false;
+  BspOptions bsp;
 };
 
 struct Command {
@@ -119,8 +133,22 @@ void AddCommand(CLI::App& parent, const Command& command, Parsed* parsed) {
       operand->required();
     }
   }
-  if (std::string(command.name) == "stage-update") {
+  std::string name = command.name;
+  if (name == "stage-update") {
     sub->add_flag("--force", parsed->force, "stage a file that is not a PE image");
+  }
+  if (name == "init") {
+    sub->add_option("--from", parsed->from, "a board's .reg file")->allow_extra_args(false);
+  }
+  if (name == "import") {
+    sub->add_flag("--bsp", parsed->bspImport, "the file is a board's .reg file");
+  }
+  if (name == "init" || name == "import") {
+    sub->add_option("-D", parsed->bsp.defines, "NAME[=VALUE]")->allow_extra_args(false);
+    sub->add_option("-I", parsed->bsp.includeDirs, "DIR")->allow_extra_args(false);
+    sub->add_option("--strings", parsed->bsp.stringsFile, "FILE");
+    sub->add_flag("--skip-missing-includes", parsed->bsp.skipMissingIncludes,
+                  "leave out #include files that are not found");
   }
 }
 
@@ -274,6 +302,16 @@ bool ReadDeviceCommandLine(const std::vector<std::string>& args, DeviceCommandLi
   }
   line->folder = parsed.folder;
   line->force = parsed.force;
+  line->from = parsed.from;
+  line->bspImport = parsed.bspImport;
+  line->bsp = parsed.bsp;
+  bool boardOptions = !parsed.bsp.defines.empty() || !parsed.bsp.includeDirs.empty() ||
+                      !parsed.bsp.stringsFile.empty() || parsed.bsp.skipMissingIncludes;
+  if (boardOptions && line->from.empty() && !line->bspImport) {
+    *exitCode = UsageError(line->command + ": -D, -I, --strings and --skip-missing-includes " +
+                           "go with " + (line->command == "init" ? "--from" : "--bsp"));
+    return false;
+  }
   if (line->command == "deactivate") {
     if (!ParseHandle(parsed.operand, &line->handle)) {
       *exitCode = UsageError("deactivate: not a handle: '" + parsed.operand + "'");

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/registry/bsp_source.h"
+
 namespace velmora {
 
 struct DeviceCommandLine {
@@ -18,6 +20,12 @@ struct DeviceCommandLine {
   std::vector<std::string> operands;
   uint32_t handle = 0;  // deactivate HANDLE
   bool force = false;   // stage-update --force
+  // A board's .reg files (the CE build's dialect): init DIR --from FILE
+  // (repeatable) and reg import --bsp FILE, with -D NAME[=VALUE], -I DIR,
+  // --strings FILE and --skip-missing-includes for both.
+  std::vector<std::string> from;
+  bool bspImport = false;
+  BspOptions bsp;
 };
 
 // The text of --help.

@@ -30,8 +30,10 @@ const Driver SampleDrivers[] = {
     {u"Touch", u"TCH", 1, u"touch.dll", 5, u"Touch Panel", false},
 };
 
-std::string Dll(std::u16string_view description, const std::u16string& version, uint16_t major,
-                uint16_t minor, uint16_t build, uint16_t revision) {
+}  // namespace
+
+std::string StandInDll(std::u16string_view description, const std::u16string& version,
+                       uint16_t major, uint16_t minor, uint16_t build, uint16_t revision) {
   VersionSpec layout;
   layout.fileVersionText = version;
   layout.fileVersion[0] = major;
@@ -43,9 +45,22 @@ std::string Dll(std::u16string_view description, const std::u16string& version, 
   return BuildPeImage(BuildVersionBlock(layout));
 }
 
-}  // namespace
-
 bool WriteSampleDevice(PlatformRegistry& registry, DeviceFiles& files, std::string* error) {
+  return WriteDeviceManagerKeys(registry, error) && WriteSampleDrivers(registry, error) &&
+         WriteSampleFiles(files, error);
+}
+
+bool WriteDeviceManagerKeys(PlatformRegistry& registry, std::string* error) {
+  KeyHandle key(registry);
+  if (key.Create(HKEY_LOCAL_MACHINE, u"Drivers\\Active") != StatusSuccess ||
+      key.Create(HKEY_LOCAL_MACHINE, u"Drivers\\BuiltIn") != StatusSuccess) {
+    *error = "cannot write the device manager's keys";
+    return false;
+  }
+  return true;
+}
+
+bool WriteSampleDrivers(PlatformRegistry& registry, std::string* error) {
   KeyHandle key(registry);
   auto open = [&](std::u16string_view path) {
     return key.Create(HKEY_LOCAL_MACHINE, path) == StatusSuccess;
@@ -56,7 +71,7 @@ bool WriteSampleDevice(PlatformRegistry& registry, DeviceFiles& files, std::stri
   auto number = [&](std::u16string_view name, uint32_t value) {
     return key.WriteNumber(name, value) == StatusSuccess;
   };
-  bool ok = open(u"Drivers\\Active");
+  bool ok = true;
   for (const Driver& driver : SampleDrivers) {
     std::u16string path = std::u16string(u"Drivers\\BuiltIn\\") + driver.key;
     ok = ok && open(path) && text(u"Prefix", driver.prefix) && text(u"Dll", driver.dll) &&
@@ -69,8 +84,12 @@ bool WriteSampleDevice(PlatformRegistry& registry, DeviceFiles& files, std::stri
   ok = ok && open(u"Drivers\\BuiltIn\\Serial\\Settings") && number(u"BaudRate", 9600);
   if (!ok) {
     *error = "cannot write the sample registry";
-    return false;
   }
+  return ok;
+}
+
+bool WriteSampleFiles(DeviceFiles& files, std::string* error) {
+  bool ok = true;
   for (const char16_t* folder :
        {u"\\windows", u"\\My Documents", u"\\My Documents\\Templates", u"\\My Documents\\Personal",
         u"\\Program Files", u"\\Program Files\\Velmora", u"\\Temp"}) {
@@ -78,11 +97,12 @@ bool WriteSampleDevice(PlatformRegistry& registry, DeviceFiles& files, std::stri
   }
   for (const Driver& driver : SampleDrivers) {
     ok = ok && files.WriteWholeFile(std::u16string(u"\\windows\\") + driver.dll,
-                                    Dll(driver.friendlyName, u"5.0.1.0", 5, 0, 1, 0));
+                                    StandInDll(driver.friendlyName, u"5.0.1.0", 5, 0, 1, 0));
   }
   ok = ok &&
-       files.WriteWholeFile(u"\\windows\\Velmora.dll", Dll(u"Velmora Virual Serial Splitter",
-                                                           SampleDriverVersion, 2, 1, 0, 4)) &&
+       files.WriteWholeFile(
+           u"\\windows\\Velmora.dll",
+           StandInDll(u"Velmora Virual Serial Splitter", SampleDriverVersion, 2, 1, 0, 4)) &&
        files.WriteWholeFile(u"\\My Documents\\Notes.txt", "Remember the GPS port.\n") &&
        files.WriteWholeFile(u"\\My Documents\\Track.log", "") &&
        files.WriteWholeFile(u"\\Program Files\\Velmora\\VelmoraCfg.exe",

@@ -21,6 +21,16 @@ namespace velmora {
 
 bool WriteSampleDevice(PlatformRegistry& registry, DeviceFiles& files, std::string* error);
 
+// The parts: the keys the device manager itself needs ("Drivers\Active",
+// "Drivers\BuiltIn"), the sample's drivers, and its file system.
+bool WriteDeviceManagerKeys(PlatformRegistry& registry, std::string* error);
+bool WriteSampleDrivers(PlatformRegistry& registry, std::string* error);
+bool WriteSampleFiles(DeviceFiles& files, std::string* error);
+
+// A small DLL image with a version resource: FileVersion, FileDescription.
+std::string StandInDll(std::u16string_view description, const std::u16string& version,
+                       uint16_t major, uint16_t minor, uint16_t build, uint16_t revision);
+
 inline constexpr char16_t SampleDriverVersion[] = u"2.1.0.4";
 
 }  // namespace velmora

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/build_version.h"
+#include "platform/device/board_device.h"
 #include "platform/device/device.h"
 #include "platform/device/device_command_line.h"
 #include "platform/device/ports_command.h"
@@ -135,6 +136,15 @@ int SwitchOn(Device& device) {
 int RunCommand(const DeviceCommandLine& line) {
   const std::string& command = line.command;
   if (command == "init") {
+    if (!line.from.empty()) {
+      BoardInitOptions board;
+      board.folder = !line.operands.empty() ? line.operands[0]
+                     : !line.folder.empty() ? line.folder
+                                            : Device::DefaultFolder();
+      board.from = line.from;
+      board.bsp = line.bsp;
+      return RunBoardInit(board);
+    }
     std::string target = !line.operands.empty() ? line.operands[0] : line.folder;
     if (target.empty()) {
       target = Device::DefaultFolder();
@@ -200,6 +210,9 @@ int RunCommand(const DeviceCommandLine& line) {
     return RunRegExport(*device, line.operands.empty() ? "" : line.operands[0]);
   }
   if (command == "reg import") {
+    if (line.bspImport) {
+      return RunBspImport(*device, line.operands[0], line.bsp);
+    }
     return RunRegImport(*device, line.operands[0]);
   }
   return Fail("'" + command + "' is not implemented");
