@@ -235,6 +235,11 @@ std::string Describe(const CLI::ParseError& error, const CLI::App& app,
     if (what.find("--device") != std::string::npos) {
       return "--device needs a folder";
     }
+    // CLI11 says "--from: 1 required TEXT missing".
+    std::string option = what.substr(0, what.find(':'));
+    if (!option.empty() && option[0] == '-' && option.size() < what.size()) {
+      return where + option + " needs a value";
+    }
   }
   return where + error.what();
 }

@@ -37,6 +37,10 @@ usage_errors=(
   "--device $dir reg import a.reg b.reg|reg import: unexpected argument 'b.reg'"
   "--device $dir reg export a.reg b.reg|reg export: unexpected argument 'b.reg'"
   "init a b|init: unexpected argument 'b'"
+  "init a -D X|init: -D, -I, --strings and --skip-missing-includes go with --from"
+  "init a --from|init: --from needs a value"
+  "--device $dir reg import --bsp|reg import: missing FILE"
+  "--device $dir reg import a.reg -I|reg import: -I needs a value"
   "--version active|--version takes no command"
 )
 for case in "${usage_errors[@]}"; do
