@@ -10,6 +10,8 @@
 
 #include "platform/build_version.h"
 #include "platform/device/device.h"
+#include "platform/device/update_command.h"
+#include "platform/device/version_command.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
 #include "platform/registry/registry_limits.h"
@@ -32,7 +34,9 @@ const char* const Usage =
     "  activate KEY         load the driver of a registry key\n"
     "  deactivate HANDLE    unload a running device\n"
     "  version PATH         FileVersion of a device file (empty line when none)\n"
-    "  stage-update FILE    put FILE on the device as \\windows\\Velmora_tmp.dll\n"
+    "  stage-update [--force] FILE\n"
+    "                       put FILE (a PE image; --force: any file) on the device\n"
+    "                       as \\windows\\Velmora_tmp.dll\n"
     "  reg export [FILE]    write the registry as .reg text (to stdout without FILE)\n"
     "  reg import FILE      apply a .reg file to the registry\n"
     "  run                  switch the device on: serve its running serial ports on\n"
@@ -96,33 +100,6 @@ int Active(Device& device) {
     std::printf("%-7s %-8u %-32s %s\n", ToUtf8(name).c_str(), handle, ToUtf8(driverKey).c_str(),
                 ToUtf8(Description(registry, driverKey)).c_str());
   }
-  return 0;
-}
-
-int Version(Device& device, const std::string& path) {
-  std::u16string devicePath = FromUtf8(path);
-  uint32_t size = device.versions().VersionInfoSize(devicePath);
-  std::u16string text;
-  if (size != 0) {
-    std::vector<uint8_t> block(size);
-    const void* value = nullptr;
-    uint32_t length = 0;
-    if (device.versions().ReadVersionInfo(devicePath, size, block.data()) != 0) {
-      char table[16] = "040904e4";
-      if (QueryVersionValue(block.data(), size, u"\\VarFileInfo\\Translation", &value, &length) &&
-          length >= 4) {
-        auto* bytes = static_cast<const uint8_t*>(value);
-        std::snprintf(table, sizeof table, "%04x%04x", bytes[0] | bytes[1] << 8,
-                      bytes[2] | bytes[3] << 8);
-      }
-      std::u16string sub = u"\\StringFileInfo\\" + FromUtf8(table) + u"\\FileVersion";
-      VersionValue fileVersion;
-      if (QueryVersionValue(block.data(), size, sub, &fileVersion) && fileVersion.length != 0) {
-        text = VersionValueText(fileVersion);
-      }
-    }
-  }
-  std::printf("%s\n", ToUtf8(text).c_str());
   return 0;
 }
 
@@ -254,17 +231,11 @@ int Run(std::vector<std::string> args) {
     return Ports(*device);
   }
   if (command == "version" && wantArgs(1, "version PATH")) {
-    return Version(*device, args[1]);
+    return RunVersion(device->versions(), args[1]);
   }
-  if (command == "stage-update" && wantArgs(1, "stage-update FILE")) {
-    std::string bytes;
-    if (!ReadHostFile(args[1], &bytes, &error)) {
-      return Fail(error);
-    }
-    if (!device->files().WriteWholeFile(u"\\windows\\Velmora_tmp.dll", bytes)) {
-      return Fail("cannot write \\windows\\Velmora_tmp.dll");
-    }
-    return 0;
+  const bool force = args.size() == 3 && command == "stage-update" && args[1] == "--force";
+  if (command == "stage-update" && (force || wantArgs(1, "stage-update [--force] FILE"))) {
+    return RunStageUpdate(device->files(), args.back(), force);
   }
   if (command == "reg" && args.size() >= 2 && args[1] == "export" && args.size() <= 3) {
     std::string text = device->registry().ExportText();
