@@ -48,16 +48,21 @@ class SwitchedOnLogsTest : public SwitchedOnFixture {
                        Root("My Documents/logs").c_str(), RENAME_EXCHANGE) == 0;
   }
 
-  // Sends about bytes through the splitter to a client, waiting until the
-  // client has it all, so that the splitter has logged it.
-  void Pump(size_t bytes) {
+  // A client of dev/COM5, once the splitter has seen it.
+  UniqueFd Client() {
     UniqueFd client = OpenClient(Dev("COM5"));
-    ASSERT_TRUE(client.valid());
+    EXPECT_TRUE(WaitForEvents("dev/COM5: client opened", ++clients_)) << EventsText();
+    return client;
+  }
+
+  // Sends about bytes through the splitter to client, waiting until it has
+  // them all, so that the splitter has logged them.
+  void Pump(int client, size_t bytes) {
     std::string sent;
     for (int i = 0; sent.size() < bytes; ++i) {
       std::string sentence = NmeaSentence("GPTXT,01,01,02,line " + std::to_string(i));
       ASSERT_TRUE(WriteAll(mouse_.fd(), sentence));
-      ASSERT_EQ(ReadCount(client.get(), sentence.size()), sentence);
+      ASSERT_EQ(ReadCount(client, sentence.size()), sentence);
       sent += sentence;
     }
   }
@@ -79,6 +84,7 @@ class SwitchedOnLogsTest : public SwitchedOnFixture {
 
   std::string outside_;
   HostDevice mouse_;
+  int clients_ = 0;
 };
 
 TEST_F(SwitchedOnLogsTest, ALogFolderSwappedForALinkLeadingOutIsNeverWrittenThrough) {
@@ -87,14 +93,15 @@ TEST_F(SwitchedOnLogsTest, ALogFolderSwappedForALinkLeadingOutIsNeverWrittenThro
   ASSERT_TRUE(WaitForEvent("COM5: logging reads to \\My Documents\\logs\\Velmora-COM5-read.log"))
       << EventsText();
   ASSERT_TRUE(WaitForEvent("COM5: holds COM3")) << EventsText();
-  Pump(3000);
+  UniqueFd client = Client();
+  Pump(client.get(), 3000);
   ASSERT_TRUE(Swap());
-  Pump(3000);  // the rotation finds no folder on the device
+  Pump(client.get(), 3000);  // the rotation finds no folder on the device
   ASSERT_TRUE(
       WaitForEvent("COM5: cannot rotate \\My Documents\\logs\\Velmora-COM5-read.log: the "
                    "folder is not on the device; the read log is off"))
       << EventsText();
-  Pump(3000);
+  Pump(client.get(), 3000);
   ExpectOutsideUntouched();
   EXPECT_LE(ReadFileText(Root("My Documents/swap/Velmora-COM5-read.log")).size(), 4096u);
   EXPECT_GE(ReadFileText(Root("My Documents/swap/Velmora-COM5-read.log")).size(), 2000u);
@@ -112,7 +119,8 @@ TEST_F(SwitchedOnLogsTest, SwapsDuringRestartsAndRotationsNeverWriteOutside) {
   for (int restart = 0; restart < 20; ++restart) {
     DeviceHandle splitter = Activate(u"Velmora");
     ASSERT_TRUE(WaitForEvents("COM5: holds COM3", restart + 1)) << EventsText();
-    Pump(6000);
+    UniqueFd client = Client();
+    Pump(client.get(), 6000);
     Deactivate(splitter);
     ASSERT_EQ(WaitForLinks("COM3 COM4"), "COM3 COM4");
   }
