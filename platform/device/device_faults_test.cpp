@@ -268,5 +268,49 @@ TEST_F(FullDisk, ChangesFailAsWriteFailuresAndChangeNothing) {
   EXPECT_TRUE(devices.Boot());
 }
 
+// A boot on a disk that is full from the start: the counters of the first
+// driver it loads cannot be kept, although the journal's last block would
+// still take the cleared "Drivers\Active". The boot fails as a whole and
+// every driver that ran before runs on, for the device manager and for
+// `velmora-device boot` (exit code 1 and a message).
+TEST_F(FullDisk, ABootThatCannotStoreItsResultFailsAndTheDriversRunOn) {
+  std::unique_ptr<Device> device = OpenDevice(folder_);
+  SimulatedDeviceManager& devices = device->devices();
+  const std::string before = device->registry().ExportText();
+  const std::vector<std::string> running = testing::ActiveEntries(device->registry());
+  ASSERT_FALSE(running.empty());
+  const std::string state = testing::ReadFileText(folder_ + "/device.state");
+
+  EXPECT_FALSE(devices.Boot());
+  EXPECT_EQ(devices.log().back().rfind("boot failed: ", 0), 0u) << devices.log().back();
+  EXPECT_NE(devices.log().back().find("No space left on device"), std::string::npos)
+      << devices.log().back();
+  EXPECT_EQ(testing::ActiveEntries(device->registry()), running);
+  EXPECT_EQ(Exported(folder_), before);
+  EXPECT_EQ(testing::ActiveEntries(OpenDevice(folder_)->registry()), running);
+  EXPECT_EQ(testing::ReadFileText(folder_ + "/device.state"), state);
+
+  if (const char* bin = std::getenv("VELMORA_BIN")) {
+    std::string command = std::string(bin) + "/velmora-device --device " + folder_ +
+                          " boot >/dev/null 2>" + dir_ / "boot.err";
+    int status = std::system(command.c_str());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+    std::string told = testing::ReadFileText(dir_ / "boot.err");
+    EXPECT_EQ(told.rfind("velmora-device: boot failed: ", 0), 0u) << told;
+    EXPECT_EQ(Exported(folder_), before);
+  }
+
+  fs::remove(mount_ + "/filler");
+  EXPECT_TRUE(devices.Boot()) << devices.log().back();
+  std::string after;
+  for (const std::string& line : testing::ActiveEntries(device->registry())) {
+    after += line.substr(line.find(' '), line.find(':') - line.find(' ') + 1);
+  }
+  for (const std::string& line : running) {
+    std::string name = line.substr(line.find(' '), line.find(':') - line.find(' ') + 1);
+    EXPECT_NE(after.find(name), std::string::npos) << name << " is not running after a boot";
+  }
+}
+
 }  // namespace
 }  // namespace velmora

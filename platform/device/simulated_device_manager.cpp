@@ -20,6 +20,12 @@ std::u16string Decimal(uint32_t value) {
   return FromUtf8(std::to_string(value));
 }
 
+// A change that failed because the device could not store it, not because
+// it was refused.
+bool IsStoreFailure(Status status) {
+  return status == StatusRegistryIoFailed || status == StatusRegistryCorrupt;
+}
+
 }  // namespace
 
 SimulatedDeviceManager::SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files,
@@ -156,16 +162,24 @@ Status SimulatedDeviceManager::Activate(std::u16string_view keyPath, DeviceHandl
 DeviceHandle SimulatedDeviceManager::ActivateDriver(std::u16string_view keyPath, uint32_t) {
   DeviceHandle handle = 0;
   std::string why;
-  Status status = registry_.Atomically([&] { return Activate(keyPath, &handle, &why); });
-  if (status != StatusSuccess) {
-    if (status == StatusRegistryIoFailed || status == StatusRegistryCorrupt) {
-      why = why.empty() ? StoreFailure() : why;
-    }
-    log_.push_back("activate " + ToUtf8(keyPath) + " failed: " + why);
-    return 0;
-  }
-  log_.push_back("activate " + ToUtf8(keyPath) + " -> " + std::to_string(handle) + " " + why);
+  Load(keyPath, &handle, &why);
   return handle;
+}
+
+Status SimulatedDeviceManager::Load(std::u16string_view keyPath, DeviceHandle* handle,
+                                    std::string* why) {
+  *handle = 0;
+  Status status = registry_.Atomically([&] { return Activate(keyPath, handle, why); });
+  if (status != StatusSuccess) {
+    if (IsStoreFailure(status)) {
+      *why = why->empty() ? StoreFailure() : *why;
+    }
+    *handle = 0;
+    log_.push_back("activate " + ToUtf8(keyPath) + " failed: " + *why);
+    return status;
+  }
+  log_.push_back("activate " + ToUtf8(keyPath) + " -> " + std::to_string(*handle) + " " + *why);
+  return status;
 }
 
 int SimulatedDeviceManager::DeactivateDriver(DeviceHandle handle) {
@@ -192,7 +206,7 @@ int SimulatedDeviceManager::DeactivateDriver(DeviceHandle handle) {
     log_.push_back("deactivate " + std::to_string(handle));
     return 1;
   }
-  std::string why = found || status == StatusRegistryIoFailed || status == StatusRegistryCorrupt
+  std::string why = found || IsStoreFailure(status)
                         ? StoreFailure()
                         : "no running device has the handle " + std::to_string(handle);
   log_.push_back("deactivate " + std::to_string(handle) + " failed: " + why);
@@ -200,6 +214,7 @@ int SimulatedDeviceManager::DeactivateDriver(DeviceHandle handle) {
 }
 
 bool SimulatedDeviceManager::Boot() {
+  std::string storeWhy;
   Status status = registry_.Atomically([&] {
     {
       KeyHandle active(registry_);
@@ -244,13 +259,23 @@ bool SimulatedDeviceManager::Boot() {
                        return CompareIgnoringCase(a.name, b.name) < 0;
                      });
     for (const Candidate& candidate : candidates) {
-      // A driver that fails to load is part of a boot, not a failure of it.
-      ActivateDriver(std::u16string(BuiltInKey) + u"\\" + candidate.name, 0);
+      // A driver that fails to load is part of a boot, not a failure of it;
+      // a device that cannot store what it loads (a full disk) is: the
+      // whole boot is undone, and the drivers that ran before still run.
+      DeviceHandle handle = 0;
+      std::string why;
+      Status loaded = Load(std::u16string(BuiltInKey) + u"\\" + candidate.name, &handle, &why);
+      if (IsStoreFailure(loaded)) {
+        storeWhy = why;
+        return loaded;
+      }
     }
     return StatusSuccess;
   });
   if (status != StatusSuccess) {
-    log_.push_back("boot failed: " + StoreFailure());
+    log_.push_back("boot failed: " + (storeWhy.empty()
+                                          ? StoreFailure()
+                                          : "the registry cannot be changed: " + storeWhy));
     return false;
   }
   return true;

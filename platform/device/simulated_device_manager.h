@@ -40,7 +40,9 @@ class SimulatedDeviceManager final : public DeviceManager {
   // "Drivers\BuiltIn" that has a "Dll": lowest "Order" first, keys without
   // one after all others, ties by key name. A driver whose port name is
   // taken already fails to load, as on the handheld. False when the
-  // registry could not be changed (nothing changed then).
+  // registry or the counters could not be stored, for the boot or for any
+  // driver it loads (a full disk): nothing changed then, the devices that
+  // ran before still run.
   bool Boot();
 
   // What happened, one line per call: "activate <key> -> <handle> <name>",
@@ -57,6 +59,9 @@ class SimulatedDeviceManager final : public DeviceManager {
   // false when they cannot be kept.
   bool Take(Counters* taken, std::string* why);
   bool NameInUse(std::u16string_view name);
+  // ActivateDriver as one change of its own (joining a boot's), logged;
+  // the status tells a refusal from a failure to store.
+  Status Load(std::u16string_view keyPath, DeviceHandle* handle, std::string* why);
   // The activation itself, inside a change of the registry.
   Status Activate(std::u16string_view keyPath, DeviceHandle* handle, std::string* why);
   std::string StoreFailure() const;

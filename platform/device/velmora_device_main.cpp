@@ -16,6 +16,8 @@
 #include "platform/device/device_command_line.h"
 #include "platform/device/ports_command.h"
 #include "platform/device/reg_command.h"
+#include "platform/device/update_command.h"
+#include "platform/device/version_command.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
 #include "platform/serial/run_lock.h"
@@ -69,33 +71,6 @@ int Active(Device& device) {
     std::printf("%-7s %-8u %-32s %s\n", ToUtf8(name).c_str(), handle, ToUtf8(driverKey).c_str(),
                 ToUtf8(Description(registry, driverKey)).c_str());
   }
-  return 0;
-}
-
-int Version(Device& device, const std::string& path) {
-  std::u16string devicePath = FromUtf8(path);
-  uint32_t size = device.versions().VersionInfoSize(devicePath);
-  std::u16string text;
-  if (size != 0) {
-    std::vector<uint8_t> block(size);
-    const void* value = nullptr;
-    uint32_t length = 0;
-    if (device.versions().ReadVersionInfo(devicePath, size, block.data()) != 0) {
-      char table[16] = "040904e4";
-      if (QueryVersionValue(block.data(), size, u"\\VarFileInfo\\Translation", &value, &length) &&
-          length >= 4) {
-        auto* bytes = static_cast<const uint8_t*>(value);
-        std::snprintf(table, sizeof table, "%04x%04x", bytes[0] | bytes[1] << 8,
-                      bytes[2] | bytes[3] << 8);
-      }
-      std::u16string sub = u"\\StringFileInfo\\" + FromUtf8(table) + u"\\FileVersion";
-      VersionValue fileVersion;
-      if (QueryVersionValue(block.data(), size, sub, &fileVersion) && fileVersion.length != 0) {
-        text = VersionValueText(fileVersion);
-      }
-    }
-  }
-  std::printf("%s\n", ToUtf8(text).c_str());
   return 0;
 }
 
@@ -192,19 +167,10 @@ int RunCommand(const DeviceCommandLine& line) {
     return RunPorts(*device);
   }
   if (command == "version") {
-    return Version(*device, line.operands[0]);
+    return RunVersion(device->versions(), line.operands[0]);
   }
   if (command == "stage-update") {
-    // line.force: stage a file that is not a PE image (nothing is checked
-    // yet, so every file is staged).
-    std::string bytes;
-    if (!ReadHostFile(line.operands[0], &bytes, &error)) {
-      return Fail(error);
-    }
-    if (!device->files().WriteWholeFile(u"\\windows\\Velmora_tmp.dll", bytes)) {
-      return Fail("cannot write \\windows\\Velmora_tmp.dll");
-    }
-    return 0;
+    return RunStageUpdate(device->files(), line.operands[0], line.force);
   }
   if (command == "reg export") {
     return RunRegExport(*device, line.operands.empty() ? "" : line.operands[0]);

@@ -2,19 +2,16 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
-#include <limits>
 #include <memory>
 #include <unordered_set>
 
 #include "platform/files/open_beneath.h"
+#include "platform/files/replace_file.h"
 #include "platform/host_io.h"
 #include "platform/text.h"
 
@@ -88,80 +85,6 @@ std::string HostNameOf(int folderFd, std::u16string_view name) {
 
 std::string Join(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : name.empty() ? folder : folder + "/" + name;
-}
-
-constexpr std::string_view TemporaryPrefix = ".~velmora.";
-
-// Removes the temporary files ".~velmora.<pid>.<n>.tmp" of an open folder
-// whose writer is gone (killed half-way through a write).
-void RemoveStaleTemporariesIn(int folderFd) {
-  int listed = ::dup(folderFd);
-  DIR* dir = listed >= 0 ? ::fdopendir(listed) : nullptr;
-  if (dir == nullptr) {
-    if (listed >= 0) {
-      ::close(listed);
-    }
-    return;
-  }
-  ::rewinddir(dir);
-  while (dirent* entry = ::readdir(dir)) {
-    std::string_view name = entry->d_name;
-    if (name.substr(0, TemporaryPrefix.size()) != TemporaryPrefix) {
-      continue;
-    }
-    pid_t writer =
-        static_cast<pid_t>(std::strtol(entry->d_name + TemporaryPrefix.size(), nullptr, 10));
-    if (writer > 0 && writer != ::getpid() && ::kill(writer, 0) != 0 && errno == ESRCH) {
-      ::unlinkat(folderFd, entry->d_name, 0);
-    }
-  }
-  ::closedir(dir);
-}
-
-// Replaces name in an open folder with bytes so that a crash leaves the old
-// or the new content: a new file beside it (never through a link), flushed,
-// renamed over name, and the folder flushed.
-bool ReplaceFileIn(int folderFd, const std::string& name, std::string_view bytes) {
-  RemoveStaleTemporariesIn(folderFd);
-  static std::atomic<unsigned> counter{0};
-  std::string temporary;
-  UniqueFd file;
-  for (int attempt = 0; attempt < 3 && !file.valid(); ++attempt) {
-    temporary = std::string(TemporaryPrefix) + std::to_string(::getpid()) + "." +
-                std::to_string(counter++) + ".tmp";
-    file.Reset(::openat(folderFd, temporary.c_str(),
-                        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
-    if (!file.valid() && errno != EEXIST) {
-      return false;
-    }
-  }
-  if (!file.valid()) {
-    return false;
-  }
-  bool written = true;
-  for (size_t done = 0; written && done < bytes.size();) {
-    ssize_t n = ::write(file.get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) {
-      continue;
-    }
-    written = n > 0;
-    done += written ? static_cast<size_t>(n) : 0;
-  }
-  written = written && ::fsync(file.get()) == 0;
-  file.Reset();
-  if (!written || ::renameat(folderFd, temporary.c_str(), folderFd, name.c_str()) != 0) {
-    ::unlinkat(folderFd, temporary.c_str(), 0);
-    return false;
-  }
-  ::fsync(folderFd);
-  return true;
-}
-
-// Reads an open regular file whole.
-bool ReadOpenFile(int fd, size_t maxSize, std::string* bytes) {
-  struct stat info {};
-  return ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ReadDescriptor(fd, maxSize, bytes) &&
-         bytes->size() <= maxSize;
 }
 
 }  // namespace
@@ -354,25 +277,93 @@ void DeviceFiles::FindEnd(SearchHandle handle) {
   searches_.erase(handle);
 }
 
-bool DeviceFiles::ReadWholeFile(std::u16string_view path, std::string* bytes, size_t maxSize) {
+UniqueFd DeviceFiles::OpenForReading(std::u16string_view path, uint64_t maxSize, FileRefusal* why,
+                                     uint64_t* size) {
   UniqueFd root = OpenRoot();
   HostPath host;
+  *why = FileRefusal::Missing;
   if (!root.valid() || !Resolve(root.get(), path, false, &host)) {
-    return false;
+    return UniqueFd();
   }
-  // Without O_NONBLOCK a FIFO would block the open.
-  UniqueFd file = OpenBeneath(root.get(), host.full(), O_RDONLY | O_NONBLOCK);
-  return file.valid() && ReadOpenFile(file.get(), maxSize, bytes);
+  // O_NONBLOCK: opening a FIFO must not wait for a writer.
+  UniqueFd file = OpenBeneath(root.get(), host.full(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+  struct stat info {};
+  if (!file.valid() || ::fstat(file.get(), &info) != 0) {
+    *why = errno == ENOENT ? FileRefusal::Missing : FileRefusal::Unreadable;
+    return UniqueFd();
+  }
+  if (S_ISDIR(info.st_mode)) {
+    *why = FileRefusal::Folder;
+    return UniqueFd();
+  }
+  if (!S_ISREG(info.st_mode)) {
+    *why = FileRefusal::NotRegular;
+    return UniqueFd();
+  }
+  if (static_cast<uint64_t>(info.st_size) > std::min(maxSize, MaxDeviceFileSize)) {
+    *why = FileRefusal::TooLarge;
+    return UniqueFd();
+  }
+  *why = FileRefusal::None;
+  *size = static_cast<uint64_t>(info.st_size);
+  return file;
+}
+
+bool DeviceFiles::ReadWholeFile(std::u16string_view path, std::string* bytes, uint64_t maxSize,
+                                FileRefusal* why) {
+  FileRefusal refusal = FileRefusal::None;
+  uint64_t size = 0;
+  maxSize = std::min(maxSize, MaxDeviceFileSize);
+  UniqueFd file = OpenForReading(path, maxSize, &refusal, &size);
+  if (file.valid()) {
+    if (!ReadDescriptor(file.get(), static_cast<size_t>(maxSize), bytes)) {
+      refusal = FileRefusal::Unreadable;
+    } else if (bytes->size() > maxSize) {  // it grew while read
+      refusal = FileRefusal::TooLarge;
+    }
+  }
+  if (refusal != FileRefusal::None) {
+    bytes->clear();
+  }
+  if (why != nullptr) {
+    *why = refusal;
+  }
+  return refusal == FileRefusal::None;
 }
 
 bool DeviceFiles::WriteWholeFile(std::u16string_view path, std::string_view bytes) {
+  UniqueFd folder;
+  std::string name;
+  return OpenParent(path, &folder, &name) && ReplaceFileIn(folder.get(), name, [&](int fd) {
+           return WriteAll(fd, bytes.data(), bytes.size());
+         });
+}
+
+bool DeviceFiles::WriteFileFrom(std::u16string_view path, int source) {
+  UniqueFd folder;
+  std::string name;
+  return OpenParent(path, &folder, &name) &&
+         ReplaceFileIn(folder.get(), name, [&](int fd) { return CopyStream(source, fd); });
+}
+
+bool DeviceFiles::OpenParent(std::u16string_view path, UniqueFd* folder, std::string* name) {
   UniqueFd root = OpenRoot();
   HostPath host;
   if (!root.valid() || !Resolve(root.get(), path, true, &host) || host.name.empty()) {
     return false;
   }
-  UniqueFd folder = OpenBeneath(root.get(), host.folder, O_RDONLY | O_DIRECTORY);
-  return folder.valid() && ReplaceFileIn(folder.get(), host.name, bytes);
+  *folder = OpenBeneath(root.get(), host.folder, O_RDONLY | O_DIRECTORY);
+  *name = host.name;
+  return folder->valid();
+}
+
+UniqueFd DeviceFiles::OpenFolder(std::u16string_view path) {
+  UniqueFd root = OpenRoot();
+  HostPath host;
+  if (!root.valid() || !Resolve(root.get(), path, false, &host)) {
+    return UniqueFd();
+  }
+  return OpenBeneath(root.get(), host.full(), O_RDONLY | O_DIRECTORY);
 }
 
 }  // namespace velmora

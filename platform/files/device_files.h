@@ -13,12 +13,12 @@
 // leads nowhere outside either; absolute links are refused.
 #pragma once
 
-#include <limits>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/files/file_limits.h"
 #include "platform/files/open_beneath.h"
 
 namespace velmora {
@@ -36,11 +36,26 @@ class DeviceFiles final : public PlatformFiles {
   void FindEnd(SearchHandle handle) override;
 
   // For the device's own tools (not part of the program's interface).
-  // A regular file of at most maxSize bytes; a longer one gives false with
-  // *bytes holding more than maxSize bytes (so that callers can say why).
+  // Every file they read is a regular file of at most maxSize bytes (never
+  // more than MaxDeviceFileSize, see file_limits.h), refused before it is
+  // read otherwise; *why (when given) tells why a read failed.
   bool ReadWholeFile(std::u16string_view path, std::string* bytes,
-                     size_t maxSize = std::numeric_limits<size_t>::max() - 1);
+                     uint64_t maxSize = MaxDeviceFileSize, FileRefusal* why = nullptr);
+  // The file opened for reading, *size its size; invalid and *why when it
+  // is refused. Opening never blocks (a FIFO is refused, not waited for).
+  UniqueFd OpenForReading(std::u16string_view path, uint64_t maxSize, FileRefusal* why,
+                          uint64_t* size);
+  // Replaces the file at path so that a crash leaves the old or the new
+  // content (a new file beside it, flushed, renamed over it).
   bool WriteWholeFile(std::u16string_view path, std::string_view bytes);
+  // The same with the content of the open file source, streamed through a
+  // buffer of CopyBufferSize bytes; false when source holds more than
+  // MaxDeviceFileSize bytes or cannot be read.
+  bool WriteFileFrom(std::u16string_view path, int source);
+  // A folder of the device opened (O_RDONLY | O_DIRECTORY) for work inside
+  // it with openat and renameat, resolved below the root like every path;
+  // invalid when path is no folder of the device.
+  UniqueFd OpenFolder(std::u16string_view path);
 
  private:
   // A device path resolved to host names relative to the root: the folder
@@ -61,6 +76,8 @@ class DeviceFiles final : public PlatformFiles {
   // not exist. False for a path that is not allowed or cannot be resolved,
   // and for an entry that only a link leading out would reach.
   bool Resolve(int rootFd, std::u16string_view path, bool mayBeMissing, HostPath* host);
+  // The folder that holds path (which need not exist) and its host name there.
+  bool OpenParent(std::u16string_view path, UniqueFd* folder, std::string* name);
 
   std::string root_;
   struct Search {

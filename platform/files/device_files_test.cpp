@@ -156,6 +156,56 @@ TEST_P(DeviceFilesTest, WholeFilesAreReplacedAndOnlyRegularFilesRead) {
   EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"New.DLL", "Velmora.dll", "fifo"}));
 }
 
+// The device's tools read regular files of at most MaxDeviceFileSize
+// bytes; everything else is refused before a byte is read.
+TEST_P(DeviceFilesTest, OnlyRegularFilesUpToTheLimitAreRead) {
+  ASSERT_EQ(::mkfifo((root_ + "/My Documents/fifo").c_str(), 0644), 0);
+  WriteFileText(root_ + "/Windows/huge.dll", "MZ");
+  ASSERT_EQ(::truncate((root_ + "/Windows/huge.dll").c_str(), MaxDeviceFileSize + 1), 0);
+  WriteFileText(root_ + "/Windows/limit.dll", "MZ");
+  ASSERT_EQ(::truncate((root_ + "/Windows/limit.dll").c_str(), MaxDeviceFileSize), 0);
+  struct Case {
+    std::u16string path;
+    FileRefusal why;
+  };
+  const Case cases[] = {
+      {u"\\Windows\\Velmora.dll", FileRefusal::None},
+      {u"\\Windows\\limit.dll", FileRefusal::None},
+      {u"\\Windows\\none.dll", FileRefusal::Missing},
+      {u"\\Windows", FileRefusal::Folder},
+      {u"\\My Documents\\fifo", FileRefusal::NotRegular},
+      {u"\\Windows\\huge.dll", FileRefusal::TooLarge},
+  };
+  for (const Case& c : cases) {
+    FileRefusal why = FileRefusal::Unreadable;
+    uint64_t size = 0;
+    UniqueFd file = files_.OpenForReading(c.path, MaxDeviceFileSize, &why, &size);
+    EXPECT_EQ(why, c.why) << ToUtf8(c.path);
+    EXPECT_EQ(file.valid(), c.why == FileRefusal::None) << ToUtf8(c.path);
+    std::string bytes;
+    EXPECT_EQ(files_.ReadWholeFile(c.path, &bytes, MaxDeviceFileSize, &why),
+              c.why == FileRefusal::None);
+    EXPECT_EQ(why, c.why) << ToUtf8(c.path);
+  }
+  std::string bytes;
+  FileRefusal why = FileRefusal::None;
+  EXPECT_FALSE(files_.ReadWholeFile(u"\\Windows\\Velmora.dll", &bytes, 2, &why));
+  EXPECT_EQ(why, FileRefusal::TooLarge);
+  EXPECT_EQ(bytes, "");
+}
+
+TEST_P(DeviceFilesTest, AFileIsWrittenFromAnOpenFileStreamed) {
+  WriteFileText(dir_ / "source", std::string(300000, 's'));
+  UniqueFd source(::open((dir_ / "source").c_str(), O_RDONLY | O_CLOEXEC));
+  ASSERT_TRUE(files_.WriteFileFrom(u"\\windows\\copy.dll", source.get()));
+  EXPECT_EQ(FileBytes(u"\\Windows\\copy.dll"), std::string(300000, 's'));
+  // More than a device file may hold: refused, nothing left behind.
+  UniqueFd zero(::open("/dev/zero", O_RDONLY | O_CLOEXEC));
+  EXPECT_FALSE(files_.WriteFileFrom(u"\\windows\\copy.dll", zero.get()));
+  EXPECT_EQ(FileBytes(u"\\Windows\\copy.dll"), std::string(300000, 's'));
+  EXPECT_EQ(List(u"\\windows\\*.*"), (std::vector<std::string>{"Velmora.dll", "copy.dll"}));
+}
+
 TEST_P(DeviceFilesTest, AWriteClearsTheTemporaryFilesOfKilledWriters) {
   pid_t gone = ::fork();
   if (gone == 0) {

@@ -8,54 +8,72 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/text.h"
+
 namespace velmora {
 
-namespace {
+std::unique_ptr<LogWriter> LogWriter::Open(DeviceFiles& files, std::u16string folder,
+                                           std::string name, std::string olderName, uint64_t limit,
+                                           std::string* error) {
+  std::unique_ptr<LogWriter> log(new LogWriter(files, std::move(folder), std::move(name),
+                                               std::move(olderName),
+                                               std::clamp(limit, MinLimit, MaxLimit)));
+  if (!log->OpenCurrent(error)) {
+    return nullptr;
+  }
+  return log;
+}
 
-bool OpenForAppend(const std::string& path, UniqueFd* fd, uint64_t* size, std::string* error) {
-  UniqueFd file(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_CLOEXEC, 0644));
+LogWriter::LogWriter(DeviceFiles& files, std::u16string folder, std::string name,
+                     std::string olderName, uint64_t limit)
+    : files_(files),
+      folder_(std::move(folder)),
+      name_(std::move(name)),
+      olderName_(std::move(olderName)),
+      limit_(limit) {}
+
+std::string LogWriter::Shown(const std::string& name) const {
+  std::string shown = ToUtf8(folder_);
+  shown += shown.empty() || shown.back() != '\\' ? "\\" : "";
+  return shown + name;
+}
+
+bool LogWriter::OpenCurrent(std::string* error) {
+  UniqueFd folder = files_.OpenFolder(folder_);
+  if (!folder.valid()) {
+    *error = "cannot open " + Shown(name_) + ": the folder is not on the device";
+    return false;
+  }
+  // Never through a link; O_NONBLOCK so that a FIFO put there cannot block.
+  UniqueFd file(::openat(folder.get(), name_.c_str(),
+                         O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                         0644));
   struct stat info {};
-  if (!file || ::fstat(file.get(), &info) != 0) {
-    *error = "cannot open " + path + ": " + std::strerror(errno);
+  if (!file.valid() || ::fstat(file.get(), &info) != 0) {
+    *error = "cannot open " + Shown(name_) + ": " + std::strerror(errno);
     return false;
   }
   if (!S_ISREG(info.st_mode)) {
-    *error = path + " is not a file";
+    *error = Shown(name_) + " is not a file";
     return false;
   }
-  *fd = std::move(file);
-  *size = static_cast<uint64_t>(info.st_size);
+  fd_ = std::move(file);
+  size_ = static_cast<uint64_t>(info.st_size);
   return true;
 }
 
-}  // namespace
-
-std::unique_ptr<LogWriter> LogWriter::Open(std::string path, std::string olderPath, uint64_t limit,
-                                           std::string* error) {
-  UniqueFd fd;
-  uint64_t size = 0;
-  if (!OpenForAppend(path, &fd, &size, error)) {
-    return nullptr;
-  }
-  return std::unique_ptr<LogWriter>(new LogWriter(std::move(fd), std::move(path),
-                                                  std::move(olderPath),
-                                                  std::clamp(limit, MinLimit, MaxLimit), size));
-}
-
-LogWriter::LogWriter(UniqueFd fd, std::string path, std::string olderPath, uint64_t limit,
-                     uint64_t size)
-    : fd_(std::move(fd)),
-      path_(std::move(path)),
-      olderPath_(std::move(olderPath)),
-      limit_(limit),
-      size_(size) {}
-
 bool LogWriter::Rotate(std::string* error) {
-  if (::rename(path_.c_str(), olderPath_.c_str()) != 0) {
-    *error = "cannot rename " + path_ + ": " + std::strerror(errno);
+  UniqueFd folder = files_.OpenFolder(folder_);
+  if (!folder.valid()) {
+    *error = "cannot rotate " + Shown(name_) + ": the folder is not on the device";
     return false;
   }
-  return OpenForAppend(path_, &fd_, &size_, error);
+  if (::renameat(folder.get(), name_.c_str(), folder.get(), olderName_.c_str()) != 0 &&
+      errno != ENOENT) {
+    *error = "cannot rename " + Shown(name_) + ": " + std::strerror(errno);
+    return false;
+  }
+  return OpenCurrent(error);
 }
 
 bool LogWriter::Append(std::string_view bytes, std::string* error) {
@@ -76,7 +94,8 @@ bool LogWriter::Append(std::string_view bytes, std::string* error) {
       continue;
     }
     if (written <= 0) {
-      *error = "cannot write " + path_ + ": " + (written < 0 ? std::strerror(errno) : "disk full");
+      *error = "cannot write " + Shown(name_) + ": " +
+               (written < 0 ? std::strerror(errno) : "disk full");
       return false;
     }
     size_ += static_cast<uint64_t>(written);

@@ -218,26 +218,23 @@ void SwitchedOnDevice::OpenLogs(Running& splitter) {
     return;
   }
   const std::string& name = splitter.active.name;
-  std::string folder;
   std::string error;
-  if (!HostFolderOf(files_, deviceFolder_ + "/root", setup.logDir, &folder, &error)) {
+  if (!OpenDeviceFolder(files_, setup.logDir, &error).valid()) {
     Tell(name + ": LogDir " + Quoted(setup.logDir) + " " + error + "; logging is off");
     return;
   }
   uint64_t limit = setup.logLimit != 0 ? setup.logLimit : LogWriter::DefaultLimit;
-  splitter.port->SetLogs(
-      setup.readLog ? OpenLog(name, folder, setup.logDir, "read", limit) : nullptr,
-      setup.writeLog ? OpenLog(name, folder, setup.logDir, "write", limit) : nullptr);
+  splitter.port->SetLogs(setup.readLog ? OpenLog(name, setup.logDir, "read", limit) : nullptr,
+                         setup.writeLog ? OpenLog(name, setup.logDir, "write", limit) : nullptr);
 }
 
 std::unique_ptr<LogWriter> SwitchedOnDevice::OpenLog(const std::string& name,
-                                                     const std::string& folder,
                                                      const std::u16string& logDir, const char* what,
                                                      uint64_t limit) {
   std::string file = "Velmora-" + name + "-" + what;
   std::string error;
-  std::unique_ptr<LogWriter> log = LogWriter::Open(folder + "/" + file + ".log",
-                                                   folder + "/" + file + ".old.log", limit, &error);
+  std::unique_ptr<LogWriter> log =
+      LogWriter::Open(files_, logDir, file + ".log", file + ".old.log", limit, &error);
   std::string shown = ToUtf8(logDir);
   shown += shown.empty() || shown.back() != '\\' ? "\\" : "";
   if (log) {

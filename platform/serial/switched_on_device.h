@@ -95,9 +95,8 @@ class SwitchedOnDevice final : public PollClient {
   void Stop(std::string name);
   std::unique_ptr<PortSource> MakeSource(const std::string& name, const DriverSetup& setup);
   void OpenLogs(Running& splitter);
-  std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::string& folder,
-                                     const std::u16string& logDir, const char* what,
-                                     uint64_t limit);
+  std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::u16string& logDir,
+                                     const char* what, uint64_t limit);
   void Attach();
   // Why splitter cannot hold its port now; empty when it can.
   std::string CannotHold(const Running& splitter) const;

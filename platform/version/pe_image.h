@@ -1,5 +1,5 @@
-// Reading and writing the parts of PE images (PE32 and PE32+) that version
-// resources live in.
+// Writing PE images (PE32 and PE32+) with a version resource, for the
+// sample device and tests; pe_reader.h reads them.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,9 @@
 #include <utility>
 #include <vector>
 
-namespace velmora {
+#include "platform/version/pe_reader.h"
 
-// The bytes of the image's RT_VERSION resource (first name, first
-// language), or false when there is none or the image is malformed.
-// Never reads outside image.
-bool ExtractVersionResource(std::string_view image, std::string* block);
+namespace velmora {
 
 struct VersionSpec {
   uint16_t language = 0x0409;

@@ -16,6 +16,11 @@ for line in "COM1:   1002     Drivers\\BuiltIn\\Serial           Serial Cable on
 done
 [ "$("$tool" --device "$dir" version '\windows\velmora.dll')" = "2.1.0.4" ] || fail "wrong version"
 [ "$("$tool" --device "$dir" version '\My Documents\Notes.txt')" = "" ] || fail "a text file has a version"
+if "$tool" --device "$dir" version '\windows\none.dll' >"$WORK/out" 2>"$WORK/err"; then
+  fail "a missing file has a version"
+fi
+grep -q "no such file" "$WORK/err" || { cat "$WORK/err"; fail "a missing file was not told"; }
+[ ! -s "$WORK/out" ] || fail "a missing file printed a version line"
 
 "$tool" --device "$dir" reg export "$WORK/a.reg"
 "$tool" --device "$dir" reg import "$WORK/a.reg"
@@ -32,8 +37,14 @@ if "$tool" --device "$dir" boot extra 2>/dev/null; then fail "boot took an argum
 cmp -s "$WORK/a.reg" "$WORK/c.reg" || fail "a refused command changed the registry"
 
 printf 'new driver' > "$WORK/new.dll"
-"$tool" --device "$dir" stage-update "$WORK/new.dll"
-[ "$(cat "$dir/root/windows/Velmora_tmp.dll")" = "new driver" ] || fail "the update was not staged"
+if "$tool" --device "$dir" stage-update "$WORK/new.dll" 2>"$WORK/err"; then fail "staged a text file"; fi
+grep -q "not a PE image" "$WORK/err" || { cat "$WORK/err"; fail "no reason for refusing a text file"; }
+[ ! -e "$dir/root/windows/Velmora_tmp.dll" ] || fail "a refused update was staged"
+"$tool" --device "$dir" stage-update --force "$WORK/new.dll"
+[ "$(cat "$dir/root/windows/Velmora_tmp.dll")" = "new driver" ] || fail "the forced update was not staged"
+cp "$dir/root/windows/Velmora.dll" "$WORK/driver.dll"
+"$tool" --device "$dir" stage-update "$WORK/driver.dll"
+cmp -s "$dir/root/windows/Velmora_tmp.dll" "$WORK/driver.dll" || fail "the driver image was not staged"
 version=$(sed -n 's/^project(VelmoraCfg VERSION \([0-9.]*\).*/\1/p' "$(dirname "$0")/../../CMakeLists.txt")
 [ "$("$tool" --version)" = "velmora-device $version" ] || fail "velmora-device --version"
 [ "$("$BUILD/VelmoraCfg" --version)" = "VelmoraCfg $version" ] || fail "VelmoraCfg --version"
