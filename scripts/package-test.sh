@@ -47,7 +47,7 @@ session="velmora-package-$$"
 cleanup() {
   tmux -L "$session" kill-server 2>/dev/null || true
   rm -rf "$work"
-  apt-get remove -y -qq velmora-window velmora >/dev/null 2>&1 || true
+  apt-get remove --purge -y -qq velmora-window velmora >/dev/null 2>&1 || true
 }
 trap cleanup EXIT
 apt-get install -y -qq --no-install-recommends "./$deb" >/dev/null
@@ -116,10 +116,12 @@ if [ -n "$window_deb" ]; then
     die "a window opened without a display"
   fi
   grep -q "cannot open a window" "$work/window.err" || { cat "$work/window.err"; die "the module did not load"; }
-  apt-get remove -y -qq velmora-window >/dev/null
+  apt-get remove --purge -y -qq velmora-window >/dev/null
   [ ! -e /usr/lib/velmora/velmora-window.so ] || die "removing velmora-window left its module"
 fi
 
-apt-get remove -y -qq velmora >/dev/null
+apt-get remove --purge -y -qq velmora >/dev/null
 [ ! -e /usr/bin/velmora-device ] && [ ! -e /usr/bin/VelmoraCfg ] || die "remove left files"
+! dpkg-query -W -f='${Status}\n' velmora velmora-window 2>/dev/null | grep -qv "not-installed" ||
+  die "removing left package state"
 say "$(basename "$deb") ${window_deb:+and $(basename "$window_deb") }pass lintian, install, run and remove cleanly"
