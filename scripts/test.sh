@@ -19,6 +19,8 @@
 # - The sanitizer build and the fuzz targets compile at the lowest priority
 #   while the normal build's tests run: those mostly wait for programs in
 #   tmux and leave the cores idle.
+# - The unit tests run four at a time on the two cores: many of them wait
+#   (for a switched-on device, a child process), none is timed.
 # - The fuzz targets run side by side, one per core, each for its full
 #   time, while the sanitizer build's end-to-end tests run.
 set -euo pipefail
@@ -37,12 +39,12 @@ nice -n 19 bash -c 'bash scripts/build.sh build-asan -DVELMORA_SANITIZE=ON -DVEL
   -DCMAKE_BUILD_TYPE=Debug && bash scripts/fuzz.sh build' >"$background_log" 2>&1 &
 background=$!
 
-(cd build && ctest --output-on-failure -j 2) | tee -a "$log"
+(cd build && ctest --output-on-failure -j 4) | tee -a "$log"
 bash scripts/package-test.sh build
 
 wait "$background" || { cat "$background_log"; echo "test: the sanitizer or fuzz build failed"; exit 1; }
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
-(cd build-asan && ctest --output-on-failure -j 2 -E '^e2e\.') | tee -a "$log"
+(cd build-asan && ctest --output-on-failure -j 4 -E '^e2e\.') | tee -a "$log"
 
 # The end-to-end tests (one at a time, mostly waiting for the screen) run
 # beside the fuzz targets; the fuzzers take the lowest priority, and the
