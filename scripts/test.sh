@@ -19,7 +19,10 @@
 # - The sanitizer build and the fuzz targets compile at the lowest priority
 #   while the normal build's tests run: those mostly wait for programs in
 #   tmux and leave the cores idle.
-# - The fuzz targets run side by side, one per core, each for its full time.
+# - The unit tests run four at a time on the two cores: many of them wait
+#   (for a switched-on device, a child process), none is timed.
+# - The fuzz targets run side by side, one per core, each for its full
+#   time, while the sanitizer build's end-to-end tests run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -36,14 +39,25 @@ nice -n 19 bash -c 'bash scripts/build.sh build-asan -DVELMORA_SANITIZE=ON -DVEL
   -DCMAKE_BUILD_TYPE=Debug && bash scripts/fuzz.sh build' >"$background_log" 2>&1 &
 background=$!
 
-(cd build && ctest --output-on-failure -j 2) | tee -a "$log"
+(cd build && ctest --output-on-failure -j 4) | tee -a "$log"
 bash scripts/package-test.sh build
 
 wait "$background" || { cat "$background_log"; echo "test: the sanitizer or fuzz build failed"; exit 1; }
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j 2) | tee -a "$log"
+export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
+(cd build-asan && ctest --output-on-failure -j 4 -E '^e2e\.') | tee -a "$log"
 
-bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}"
+# The end-to-end tests (one at a time, mostly waiting for the screen) run
+# beside the fuzz targets; the fuzzers take the lowest priority, and the
+# idle cores, for their full time each.
+fuzz_log=$(mktemp)
+trap 'rm -f "$log" "$background_log" "$fuzz_log"' EXIT
+nice -n 19 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" >"$fuzz_log" 2>&1 &
+fuzzing=$!
+(cd build-asan && ctest --output-on-failure -R '^e2e\.') | tee -a "$log"
+fuzz_status=0
+wait "$fuzzing" || fuzz_status=$?
+cat "$fuzz_log"
+[ "$fuzz_status" = 0 ] || { echo "test: a fuzz target failed"; exit 1; }
 
 # ctest ends each run with "100% tests passed, 0 tests failed out of 145".
 awk '/tests failed out of/ { failed += $(NF - 5); total += $NF }

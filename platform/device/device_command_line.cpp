@@ -109,7 +109,8 @@ struct Command {
   const char* help;
 };
 
-// Every command with its operand; "reg" has its own two.
+// Every command with its operand; "reg" has its own below. A new command
+// is one more row here and one more branch where velmora-device runs it.
 const Command Commands[] = {
     {"init", "DIR", false, "create the sample device"},
     {"boot", nullptr, false, "restart the device"},

@@ -119,15 +119,14 @@ stop_run() {
 trap stop_run EXIT
 "$tool" -d "$long" run 2>"$WORK/run.err" &
 RUN_PID=$!
-poll 20 "the GPS port has no endpoint" test -L "$long/dev/COM4"
-"$tool" -d "$long" ports >"$WORK/ports"
+listed() { "$tool" -d "$long" ports >"$WORK/ports" && grep -qF "$long/dev/COM4" "$WORK/ports"; }
+poll 20 "ports never listed the GPS port's endpoint" listed
 terminal_at=$(awk 'NR == 1 { print index($0, "TERMINAL") }' "$WORK/ports")
 port_at=$(awk 'NR == 1 { print index($0, "PORT") }' "$WORK/ports")
 while read -r row; do
   [ "${row:terminal_at-1:9}" = "/dev/pts/" ] || { cat "$WORK/ports"; fail "TERMINAL column out of line: $row"; }
   [ "${row:port_at-1:3}" = "COM" ] || { cat "$WORK/ports"; fail "PORT column out of line: $row"; }
 done < <(tail -n +2 "$WORK/ports" | grep -v '^-')
-grep -qF "$long/dev/COM4" "$WORK/ports" || fail "ports lists no COM4"
 status=0
 "$tool" -d "$long" ports >/dev/full 2>"$WORK/err" || status=$?
 [ "$status" = 1 ] || fail "'ports >/dev/full' exited $status"
