@@ -183,6 +183,12 @@ Status Hive::Atomically(const std::function<Status()>& change) {
   return Change([&](TreeChange&) { return change(); });
 }
 
+Status Hive::NextNumber(std::string_view counter, uint32_t first, uint32_t* value) {
+  auto [it, added] = counters_.try_emplace(std::string(counter), first);
+  *value = it->second++;
+  return StatusSuccess;
+}
+
 Status Hive::Resolve(HKEY key, KeyNode** node) {
   *node = nullptr;
   if (!Refresh()) {

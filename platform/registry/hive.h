@@ -50,6 +50,8 @@ class Hive final : public AtomicRegistry {
   Status DeleteValue(HKEY key, std::u16string_view name) override;
   Status DeleteKey(HKEY parent, std::u16string_view path) override;
   Status Atomically(const std::function<Status()>& change) override;
+  // Counters live in memory only.
+  Status NextNumber(std::string_view counter, uint32_t first, uint32_t* value) override;
 
   // The whole registry as .reg text.
   std::string ExportText();
@@ -95,6 +97,7 @@ class Hive final : public AtomicRegistry {
   bool corrupt_ = false;
   std::string lastError_;
   WriteFault writeFault_;
+  std::unordered_map<std::string, uint32_t> counters_;
 };
 
 }  // namespace velmora

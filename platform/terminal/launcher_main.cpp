@@ -31,7 +31,7 @@ std::unique_ptr<velmora::Device> OpenDevice(std::string* error) {
     return nullptr;
   }
   std::unique_ptr<velmora::Device> device = velmora::Device::Open(folder, error);
-  if (!device && !Exists(folder + "/registry.reg") && !Exists(folder + "/root")) {
+  if (!device && !velmora::Device::HoldsDevice(folder)) {
     *error += "; " + create;
   }
   return device;
