@@ -10,6 +10,7 @@
 
 #include "platform/build_version.h"
 #include "platform/device/device.h"
+#include "platform/device/registry_commands.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
 #include "platform/registry/registry_limits.h"
@@ -34,7 +35,12 @@ const char* const Usage =
     "  version PATH         FileVersion of a device file (empty line when none)\n"
     "  stage-update FILE    put FILE on the device as \\windows\\Velmora_tmp.dll\n"
     "  reg export [FILE]    write the registry as .reg text (to stdout without FILE)\n"
-    "  reg import FILE      apply a .reg file to the registry\n"
+    "  reg import FILE      merge a .reg file into the registry (\"Drivers\\Active\",\n"
+    "                       the running devices, is left alone; FILE - is stdin)\n"
+    "  reg restore FILE     replace the whole registry with a .reg file, then boot\n"
+    "  reg check            check every record of the registry (exit 1: damaged)\n"
+    "  reg repair           rebuild a damaged registry from what can be read,\n"
+    "                       keeping a copy of the damaged one\n"
     "  run                  switch the device on: serve its running serial ports on\n"
     "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
     "  ports                list the endpoints of the device while it is switched on\n"
@@ -207,6 +213,9 @@ int Run(std::vector<std::string> args) {
   if (folder.empty()) {
     folder = Device::DefaultFolder();
   }
+  if (command == "reg" && args.size() == 2 && (args[1] == "check" || args[1] == "repair")) {
+    return args[1] == "check" ? RunRegCheck(folder) : RunRegRepair(folder);
+  }
   std::string error;
   std::unique_ptr<Device> device = Device::Open(folder, &error);
   if (!device) {
@@ -267,19 +276,13 @@ int Run(std::vector<std::string> args) {
     return 0;
   }
   if (command == "reg" && args.size() >= 2 && args[1] == "export" && args.size() <= 3) {
-    std::string text = device->registry().ExportText();
-    if (args.size() == 2) {
-      std::fwrite(text.data(), 1, text.size(), stdout);
-      return 0;
-    }
-    return WriteHostFileAtomically(args[2], text, &error) ? 0 : Fail(error);
+    return RunRegExport(*device, args.size() == 3 ? args[2] : "");
   }
   if (command == "reg" && args.size() == 3 && args[1] == "import") {
-    std::string text;
-    if (!ReadRegularFile(args[2], MaxRegFileSize, &text, &error)) {
-      return Fail(error);
-    }
-    return device->registry().ImportText(text, &error) ? 0 : Fail(args[2] + ": " + error);
+    return RunRegImport(*device, args[2]);
+  }
+  if (command == "reg" && args.size() == 3 && args[1] == "restore") {
+    return RunRegRestore(*device, args[2]);
   }
   if (command == "boot" || command == "active" || command == "activate" ||
       command == "deactivate" || command == "version" || command == "stage-update" ||
