@@ -146,8 +146,10 @@ int RunRegImport(Device& device, const std::string& file) {
 }
 
 int RunRegRestore(Device& device, const std::string& file) {
+  // The saved running devices come in too, in their place; the boot in the
+  // same change replaces them by what it starts, so no state between is
+  // ever seen.
   ImportOptions options;
-  options.keepActive = true;  // a boot makes it, below
   options.replace = true;
   options.then = [&] { return device.devices().Boot() ? StatusSuccess : StatusRegistryIoFailed; };
   ImportResult result;

@@ -26,7 +26,7 @@ inline constexpr size_t MaxRegFileSize = size_t{64} << 20;
 // Bytes of the registry store (registry.mdb): room for a registry that
 // fills a .reg file of MaxRegFileSize many times over. A change that would
 // need more fails as a write failure.
-inline constexpr size_t MaxStoreSize = size_t{1} << 30;
+inline constexpr size_t MaxStoreSize = size_t{512} << 20;
 
 // A key name: 1 to MaxNameLength characters, no "\", no control
 // characters, every surrogate paired (so UTF-8 carries it exactly).
