@@ -46,6 +46,53 @@ TEST(LmdbRegistry, RegistriesOnOneFileSeeEachOthersChangesAtOnce) {
   first->CloseKey(key);
 }
 
+TEST(LmdbRegistry, EveryChangeIsStoredAtOnceAndSurvivesReopeningInOrder) {
+  TempDir dir;
+  std::string path = dir / "registry.mdb";
+  std::string exported;
+  {
+    auto registry = OpenStore(path, true);
+    SetString(*registry, u"Drivers\\BuiltIn\\Zeta", u"Dll", u"zeta.dll");
+    SetString(*registry, u"Drivers\\BuiltIn\\Alpha", u"Dll", u"alpha.dll");
+    SetNumber(*registry, u"Drivers\\BuiltIn\\Alpha", u"Order", 3);
+    exported = registry->ExportText();
+  }
+  auto reopened = OpenStore(path);
+  EXPECT_EQ(reopened->ExportText(), exported);
+  EXPECT_LT(exported.find("Zeta"), exported.find("Alpha"));  // creation order
+}
+
+TEST(LmdbRegistry, ImportIsAllOrNothing) {
+  TempDir dir;
+  auto registry = OpenStore(dir / "registry.mdb", true);
+  SetNumber(*registry, u"K", u"A", 1);
+  std::string error;
+  EXPECT_FALSE(
+      registry->ImportText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"B\"=dword:2\nbad\n", &error));
+  EXPECT_EQ(error, "line 4: unexpected text \"bad\"");
+  EXPECT_EQ(testing::ValueNames(*registry, u"K"), "A");
+  EXPECT_TRUE(
+      registry->ImportText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\K]\n\"B\"=dword:2\n\"A\"=-\n", &error));
+  EXPECT_EQ(testing::ValueNames(*OpenStore(dir / "registry.mdb"), u"K"), "B");
+}
+
+TEST(LmdbRegistry, AReadOnlyStoreIsNeverChanged) {
+  TempDir dir;
+  std::string path = dir / "registry.mdb";
+  SetNumber(*OpenStore(path, true), u"K", u"A", 1);
+  std::string before = ReadFileText(path);
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  auto registry = OpenStore(path);
+  HKEY key = 0;
+  ASSERT_EQ(registry->OpenKey(HKEY_LOCAL_MACHINE, u"K", KeyAllAccess, &key), StatusSuccess);
+  uint8_t data[4] = {2, 0, 0, 0};
+  EXPECT_EQ(registry->SetValue(key, u"A", RegNumber, data, 4), StatusRegistryIoFailed);
+  EXPECT_NE(registry->lastError().find("read-only"), std::string::npos) << registry->lastError();
+  EXPECT_EQ(DescribeValue(*registry, u"K", u"A"), "4:4:1");
+  EXPECT_EQ(ReadFileText(path), before);
+  registry->CloseKey(key);
+}
+
 TEST(LmdbRegistry, EnumeratesManySubkeysInCreationOrder) {
   TempDir dir;
   auto registry = OpenStore(dir / "registry.mdb", true);
