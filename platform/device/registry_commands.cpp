@@ -184,6 +184,20 @@ int RunRegCheck(const std::string& folder) {
 
 int RunRegRepair(const std::string& folder) {
   std::string store = Device::StorePath(folder);
+  if (!Exists(store) && Exists(folder + "/registry.reg")) {
+    // A folder of an older version whose files cannot be migrated: migrate
+    // what can be read; the old files stay as *.migrated.
+    bool migrated = false;
+    std::string error;
+    std::string lost;
+    if (!MigrateTextRegistry(folder, &migrated, &error, &lost)) {
+      return Fail(error);
+    }
+    std::printf("%s: made from %s/registry.reg; the old files are kept as *.migrated\n",
+                store.c_str(), folder.c_str());
+    std::printf(lost.empty() ? "nothing was lost\n" : "lost: %s\n", lost.c_str());
+    return 0;
+  }
   if (!Exists(store)) {
     return Fail("'" + store + "' does not exist: nothing to repair");
   }

@@ -48,8 +48,17 @@ std::string JournalPathOf(const std::string& snapshotPath) {
   return base + ".journal";
 }
 
+// Applies the journal's whole records. With lost given, damage stops the
+// journal there instead of failing: what it kept out goes into *lost.
 bool ApplyJournal(const std::string& path, uint64_t generation, const std::string& device,
-                  KeyNode& root, std::string* error) {
+                  KeyNode& root, std::string* error, std::string* lost) {
+  if (lost != nullptr) {
+    if (!ApplyJournal(path, generation, device, root, error, nullptr)) {
+      *lost = *error;
+      error->clear();
+    }
+    return true;
+  }
   std::string text;
   bool missing = false;
   if (!ReadRegularFile(path, MaxRegFileSize, &text, error, &missing)) {
@@ -110,7 +119,8 @@ bool ApplyJournal(const std::string& path, uint64_t generation, const std::strin
 
 }  // namespace
 
-bool ReadTextRegistry(const std::string& snapshotPath, KeyNode& root, std::string* error) {
+bool ReadTextRegistry(const std::string& snapshotPath, KeyNode& root, std::string* error,
+                      std::string* lost) {
   std::string text;
   if (!ReadRegularFile(snapshotPath, MaxRegFileSize, &text, error)) {
     return false;
@@ -122,10 +132,11 @@ bool ReadTextRegistry(const std::string& snapshotPath, KeyNode& root, std::strin
     *error = snapshotPath + ": " + *error;
     return false;
   }
-  return ApplyJournal(JournalPathOf(snapshotPath), generation, device, root, error);
+  return ApplyJournal(JournalPathOf(snapshotPath), generation, device, root, error, lost);
 }
 
-bool MigrateTextRegistry(const std::string& folder, bool* migrated, std::string* error) {
+bool MigrateTextRegistry(const std::string& folder, bool* migrated, std::string* error,
+                         std::string* lost) {
   *migrated = false;
   const std::string store = folder + "/registry.mdb";
   const std::string snapshot = folder + "/registry.reg";
@@ -141,7 +152,7 @@ bool MigrateTextRegistry(const std::string& folder, bool* migrated, std::string*
     return true;  // another process migrated meanwhile
   }
   KeyNode root;
-  if (!ReadTextRegistry(snapshot, root, error)) {
+  if (!ReadTextRegistry(snapshot, root, error, lost)) {
     return false;
   }
   // Built beside, then put in place whole: a crash leaves no half store.

@@ -19,13 +19,17 @@
 
 namespace velmora {
 
-// The old files' registry as of their last whole change.
-bool ReadTextRegistry(const std::string& snapshotPath, KeyNode& root, std::string* error);
+// The old files' registry as of their last whole change. With lost given
+// (a repair), a damaged journal is read up to its damage instead, and
+// *lost says what was left out.
+bool ReadTextRegistry(const std::string& snapshotPath, KeyNode& root, std::string* error,
+                      std::string* lost = nullptr);
 
 // Makes folder/registry.mdb from the old files when there is no store yet
 // (once, under a lock: a second process waits and finds it made). True
 // when there is a store afterwards, or nothing to migrate (*migrated
 // tells). *error names the file and record that stopped it.
-bool MigrateTextRegistry(const std::string& folder, bool* migrated, std::string* error);
+bool MigrateTextRegistry(const std::string& folder, bool* migrated, std::string* error,
+                         std::string* lost = nullptr);
 
 }  // namespace velmora

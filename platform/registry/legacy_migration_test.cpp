@@ -123,6 +123,12 @@ TEST(Migration, JournalDamageIsRefusedWithFileAndRecordAndChangesNothing) {
     EXPECT_FALSE(Exists(folder + "/registry.mdb"));
     EXPECT_EQ(ReadFileText(folder + "/registry.journal"), c.journal);
     EXPECT_EQ(ReadFileText(folder + "/registry.reg"), c.snapshot);
+    // A repair on purpose takes what can be read and keeps the old files.
+    std::string lost;
+    ASSERT_TRUE(MigrateTextRegistry(folder, &migrated, &error, &lost)) << error;
+    EXPECT_NE(lost.find(c.expected), std::string::npos) << lost;
+    EXPECT_EQ(ReadFileText(folder + "/registry.journal.migrated"), c.journal);
+    EXPECT_NE(ExportOf(folder).find("Drivers\\BuiltIn\\Serial"), std::string::npos);
   }
 }
 
