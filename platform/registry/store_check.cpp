@@ -88,12 +88,13 @@ StoreReport CheckStore(const std::string& path, KeyNode* salvage) {
          values[{store::FirstOf(key), store::SecondOf(key)}] = std::move(value);
          return true;
        });
-  auto idPayload = [](std::string_view key, std::string_view p) {
-    return key.size() == 16 && p.size() == 8;
+  auto indexEntry = [](std::string_view key, std::string_view p) {
+    return key.size() == 8 && p.size() == 16;
   };
-  Walk(txn.get(), env->children, path, "children", damage, idPayload);
-  Walk(txn.get(), env->order, path, "order", damage, idPayload);
-  Walk(txn.get(), env->names, path, "names", damage, idPayload);
+  Walk(txn.get(), env->children, path, "children", damage, indexEntry);
+  Walk(txn.get(), env->order, path, "order", damage,
+       [](std::string_view key, std::string_view p) { return key.size() == 16 && p.size() == 8; });
+  Walk(txn.get(), env->names, path, "names", damage, indexEntry);
   Walk(txn.get(), env->meta, path, "meta", damage, [&](std::string_view key, std::string_view p) {
     uint64_t number = 0;
     if (key == "next-handle" && store::DecodeNumber(p, &number)) {

@@ -122,6 +122,10 @@ std::shared_ptr<StoreEnv> StoreEnv::Open(const std::string& path, bool create, s
   if (!store->WholeFile(error) || !store->OpenTables(missing, error)) {
     return nullptr;
   }
+  // Reader slots of processes that were killed would keep old pages from
+  // being used again.
+  int dead = 0;
+  mdb_reader_check(store->env_, &dead);
   cache[path] = store;
   return store;
 }
@@ -155,8 +159,12 @@ bool StoreEnv::OpenTables(bool create, std::string* error) {
     const char* name;
     MDB_dbi* dbi;
     unsigned flags;
-  } tables[] = {{"meta", &meta, 0},   {"keys", &keys, 0},     {"children", &children, MDB_DUPSORT},
-                {"order", &order, 0}, {"values", &values, 0}, {"names", &names, MDB_DUPSORT}};
+  } tables[] = {{"meta", &meta, 0},
+                {"keys", &keys, 0},
+                {"children", &children, MDB_DUPSORT | MDB_DUPFIXED},
+                {"order", &order, 0},
+                {"values", &values, 0},
+                {"names", &names, MDB_DUPSORT | MDB_DUPFIXED}};
   for (const Table& table : tables) {
     if (rc == 0) {
       rc = mdb_dbi_open(txn.get(), table.name, table.flags | make, table.dbi);

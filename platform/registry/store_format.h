@@ -7,12 +7,12 @@
 //               the device manager's counters
 //   "keys"      key -> parent, place among its siblings, next places for
 //               subkeys and values, name (original case)
-//   "children"  parent + hash of the folded name -> key (duplicates allowed:
-//               the name is compared in the key's record)
+//   "children"  parent -> hash of the folded name + key, one entry per
+//               subkey, sorted (the name is compared in the key's record)
 //   "order"     parent + place -> key: subkeys in creation order
 //   "values"    key + place -> type, name (original case), data: values in
 //               creation order
-//   "names"     key + hash of the folded name -> place
+//   "names"     key -> hash of the folded name + place, one per value
 //
 // Numbers in table keys are big-endian so that LMDB's byte order is their
 // order. Every stored record ends in a CRC-32 of its table key and its

@@ -129,39 +129,51 @@ Status StoreTree::ReadKey(uint64_t id, store::KeyRecord* record) {
   return status;
 }
 
-Status StoreTree::FindChild(uint64_t parent, std::u16string_view name, uint64_t* child) {
-  IdKey key = MakeKey(parent, store::NameHash(name));
-  Cursor cursor(txn_, env_.children);
+Status StoreTree::ScanIndex(MDB_dbi dbi, const char* table, uint64_t owner,
+                            std::u16string_view name,
+                            const std::function<Status(uint64_t, std::string_view, bool*)>& visit) {
+  IdKey key = MakeKey(owner);
+  IdKey start = MakeKey(store::NameHash(name), 0);
+  Cursor cursor(txn_, dbi);
   if (cursor.opened() != 0) {
     return Lmdb(cursor.opened());
   }
   MDB_val k = Val(key.view());
-  MDB_val v{};
-  int rc = cursor.Get(&k, &v, MDB_SET_KEY);
+  MDB_val v = Val(start.view());
+  int rc = cursor.Get(&k, &v, MDB_GET_BOTH_RANGE);
   for (; rc == 0; rc = cursor.Get(&k, &v, MDB_NEXT_DUP)) {
+    std::string_view entry = View(v);
+    if (entry.size() < 8 || entry.substr(0, 8) != start.view().substr(0, 8)) {
+      break;  // past the entries of this name's hash
+    }
     std::string_view payload;
-    bool ok = false;
-    uint64_t id = 0;
-    if (store::Unseal(key.view(), View(v), &payload)) {
-      id = IdOf(payload, &ok);
+    if (!store::Unseal(key.view(), entry, &payload) || payload.size() != 16) {
+      return Damaged(table, key.view());
     }
-    if (!ok) {
-      return Damaged("children", key.view());
-    }
-    store::KeyRecord record;
-    Status status = ReadKey(id, &record);
-    if (status == StatusFileNotFound || (status == StatusSuccess && record.parent != parent)) {
-      return Damaged("children", key.view());  // an index entry without its key
-    }
-    if (status != StatusSuccess) {
+    bool done = false;
+    Status status = visit(store::SecondOf(payload), entry, &done);
+    if (status != StatusSuccess || done) {
       return status;
     }
-    if (EqualsIgnoringCase(record.name, name)) {
-      *child = id;
-      return StatusSuccess;
-    }
   }
-  return rc == MDB_NOTFOUND ? StatusFileNotFound : Lmdb(rc);
+  return rc == 0 || rc == MDB_NOTFOUND ? StatusFileNotFound : Lmdb(rc);
+}
+
+Status StoreTree::FindChild(uint64_t parent, std::u16string_view name, uint64_t* child) {
+  return ScanIndex(
+      env_.children, "children", parent, name, [&](uint64_t id, std::string_view, bool* done) {
+        store::KeyRecord record;
+        Status status = ReadKey(id, &record);
+        if (status == StatusFileNotFound || (status == StatusSuccess && record.parent != parent)) {
+          // An index entry without its key.
+          return Damaged("children", MakeKey(parent).view());
+        }
+        if (status == StatusSuccess && EqualsIgnoringCase(record.name, name)) {
+          *child = id;
+          *done = true;
+        }
+        return status;
+      });
 }
 
 Status StoreTree::ChildAt(uint64_t parent, uint32_t index, const Position* from, uint64_t* child,
@@ -284,45 +296,26 @@ Status StoreTree::ValueAt(uint64_t key, uint32_t index, store::ValueRecord* valu
 
 Status StoreTree::LookUpValue(uint64_t key, std::u16string_view name, uint64_t* place,
                               store::ValueRecord* value, std::string* indexEntry) {
-  IdKey index = MakeKey(key, store::NameHash(name));
-  Cursor cursor(txn_, env_.names);
-  if (cursor.opened() != 0) {
-    return Lmdb(cursor.opened());
-  }
-  MDB_val k = Val(index.view());
-  MDB_val v{};
-  int rc = cursor.Get(&k, &v, MDB_SET_KEY);
-  for (; rc == 0; rc = cursor.Get(&k, &v, MDB_NEXT_DUP)) {
-    std::string_view payload;
-    bool ok = false;
-    uint64_t at = 0;
-    if (store::Unseal(index.view(), View(v), &payload)) {
-      at = IdOf(payload, &ok);
-    }
-    if (!ok) {
-      return Damaged("names", index.view());
-    }
-    IdKey valueKey = MakeKey(key, at);
-    std::string_view stored;
-    Status status = Get(env_.values, "values", valueKey.view(), &stored);
-    if (status == StatusFileNotFound) {
-      return Damaged("names", index.view());
-    }
-    if (status == StatusSuccess && !store::DecodeValue(stored, value)) {
-      status = Damaged("values", valueKey.view());
-    }
-    if (status != StatusSuccess) {
-      return status;
-    }
-    if (EqualsIgnoringCase(value->name, name)) {
-      *place = at;
-      if (indexEntry != nullptr) {
-        indexEntry->assign(View(v));
-      }
-      return StatusSuccess;
-    }
-  }
-  return rc == MDB_NOTFOUND ? StatusFileNotFound : Lmdb(rc);
+  return ScanIndex(env_.names, "names", key, name,
+                   [&](uint64_t at, std::string_view entry, bool* done) {
+                     IdKey valueKey = MakeKey(key, at);
+                     std::string_view stored;
+                     Status status = Get(env_.values, "values", valueKey.view(), &stored);
+                     if (status == StatusFileNotFound) {
+                       return Damaged("names", MakeKey(key).view());
+                     }
+                     if (status == StatusSuccess && !store::DecodeValue(stored, value)) {
+                       status = Damaged("values", valueKey.view());
+                     }
+                     if (status == StatusSuccess && EqualsIgnoringCase(value->name, name)) {
+                       *place = at;
+                       if (indexEntry != nullptr) {
+                         indexEntry->assign(entry);
+                       }
+                       *done = true;
+                     }
+                     return status;
+                   });
 }
 
 Status StoreTree::FindValue(uint64_t key, std::u16string_view name, uint64_t* place,
@@ -359,7 +352,8 @@ Status StoreTree::CreateChild(uint64_t parent, std::u16string_view name, uint64_
   record.name.assign(name);
   IdKey key = MakeKey(id);
   IdKey parentKey = MakeKey(parent);
-  IdKey index = MakeKey(parent, store::NameHash(name));
+  IdKey index = MakeKey(parent);
+  IdKey entry = MakeKey(store::NameHash(name), id);
   IdKey order = MakeKey(parent, record.place);
   std::string big = BigId(id);
   status = Put(env_.keys, key.view(), store::EncodeKey(record), MDB_APPEND);
@@ -367,7 +361,7 @@ Status StoreTree::CreateChild(uint64_t parent, std::u16string_view name, uint64_
     status = Put(env_.keys, parentKey.view(), store::EncodeKey(parentRecord));
   }
   if (status == StatusSuccess) {
-    status = Put(env_.children, index.view(), big);
+    status = Put(env_.children, index.view(), entry.view());
   }
   if (status == StatusSuccess) {
     status = Put(env_.order, order.view(), big);
@@ -396,13 +390,13 @@ Status StoreTree::SetValue(uint64_t key, std::u16string_view name, uint32_t type
   place = record.nextValue++;
   IdKey idKey = MakeKey(key);
   IdKey valueKey = MakeKey(key, place);
-  IdKey index = MakeKey(key, store::NameHash(name));
+  IdKey entry = MakeKey(store::NameHash(name), place);
   status = Put(env_.keys, idKey.view(), store::EncodeKey(record));
   if (status == StatusSuccess) {
     status = Put(env_.values, valueKey.view(), store::EncodeValue(type, name, data));
   }
   if (status == StatusSuccess) {
-    status = Put(env_.names, index.view(), BigId(place));
+    status = Put(env_.names, idKey.view(), entry.view());
   }
   return status;
 }
@@ -416,7 +410,7 @@ Status StoreTree::RemoveValue(uint64_t key, std::u16string_view name) {
     return status;
   }
   IdKey valueKey = MakeKey(key, place);
-  IdKey index = MakeKey(key, store::NameHash(name));
+  IdKey index = MakeKey(key);
   status = Del(env_.values, valueKey.view());
   return status == StatusSuccess ? Del(env_.names, index.view(), &entry) : status;
 }
@@ -440,8 +434,8 @@ Status StoreTree::RemoveKey(uint64_t id) {
   }
   IdKey key = MakeKey(id);
   IdKey order = MakeKey(record.parent, record.place);
-  IdKey index = MakeKey(record.parent, store::NameHash(record.name));
-  std::string entry = store::Seal(index.view(), BigId(id));
+  IdKey index = MakeKey(record.parent);
+  std::string entry = store::Seal(index.view(), MakeKey(store::NameHash(record.name), id).view());
   status = Del(env_.order, order.view());
   if (status == StatusSuccess) {
     status = Del(env_.children, index.view(), &entry);

@@ -67,6 +67,11 @@ class StoreTree {
   Status Get(MDB_dbi dbi, const char* table, std::string_view key, std::string_view* payload);
   Status Put(MDB_dbi dbi, std::string_view key, std::string_view payload, unsigned flags = 0);
   Status Del(MDB_dbi dbi, std::string_view key, const std::string* sealed = nullptr);
+  // Walks the index entries of owner's subkeys or values whose name has
+  // the hash of name: visit gets each one's key or place and its stored
+  // bytes, and sets *done to stop. StatusFileNotFound when none is left.
+  Status ScanIndex(MDB_dbi dbi, const char* table, uint64_t owner, std::u16string_view name,
+                   const std::function<Status(uint64_t, std::string_view, bool*)>& visit);
   Status Lmdb(int rc);
   Status Damaged(const char* table, std::string_view key);
   // The place of name among key's values, with its record; the index
