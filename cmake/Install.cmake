@@ -16,6 +16,9 @@ if(VELMORA_TERMINAL AND VELMORA_WINDOW)
   install(FILES platform/window/velmora-cfg.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps COMPONENT window)
 endif()
+# The service that switches a device under /var/lib/velmora on at boot.
+install(FILES packaging/systemd/velmora-device@.service DESTINATION lib/systemd/system
+        COMPONENT velmora)
 set(completions ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES packaging/velmora-device.bash-completion DESTINATION ${completions}
         RENAME velmora-device COMPONENT velmora)

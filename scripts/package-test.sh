@@ -38,6 +38,7 @@ if apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no
   die "velmora depends on Qt"
 fi
 dpkg-deb -c "$deb" | grep -q "velmora-window.so" && die "velmora holds the window module"
+dpkg-deb -c "$deb" | grep -q "lib/systemd/system/velmora-device@.service" || die "velmora ships no velmora-device@.service"
 recommends=$(dpkg-deb -f "$deb" Recommends)
 grep -q "bash-completion" <<<"$recommends" || die "velmora does not recommend bash-completion"
 

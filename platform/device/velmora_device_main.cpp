@@ -1,8 +1,5 @@
 // velmora-device: the simulated handheld's own command-line tool. It looks
 // at and changes a device folder from the shell; it is not the program.
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,12 +13,11 @@
 #include "platform/device/device_command_line.h"
 #include "platform/device/ports_command.h"
 #include "platform/device/reg_command.h"
+#include "platform/device/run_command.h"
 #include "platform/device/update_command.h"
 #include "platform/device/version_command.h"
 #include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
-#include "platform/serial/run_lock.h"
-#include "platform/serial/switched_on_device.h"
 #include "platform/text.h"
 #include "platform/version_resources.h"
 
@@ -72,40 +68,6 @@ int Active(Device& device) {
                 ToUtf8(Description(registry, driverKey)).c_str());
   }
   return 0;
-}
-
-// Serves the device until SIGINT, SIGTERM or SIGHUP.
-int SwitchOn(Device& device) {
-  sigset_t stopping;
-  sigemptyset(&stopping);
-  sigaddset(&stopping, SIGINT);
-  sigaddset(&stopping, SIGTERM);
-  sigaddset(&stopping, SIGHUP);
-  ::sigprocmask(SIG_BLOCK, &stopping, nullptr);
-  ::signal(SIGPIPE, SIG_IGN);
-  int signals = ::signalfd(-1, &stopping, SFD_CLOEXEC);
-  if (signals < 0) {
-    return Fail("cannot watch for signals");
-  }
-  std::string error;
-  RunLock lock;
-  if (!lock.Acquire(device.folder(), &error)) {
-    ::close(signals);
-    return Fail(error);
-  }
-  auto tell = [](const std::string& line) {
-    std::fprintf(stderr, "velmora-device: %s\n", line.c_str());
-  };
-  bool ok = true;
-  {
-    SwitchedOnDevice running(device.registry(), device.files(), device.folder(), tell);
-    tell("switched on: " + device.folder() + " (Ctrl+C switches it off)");
-    running.Start();
-    ok = running.Run(signals);
-  }
-  ::close(signals);
-  tell(ok ? "switched off" : "stopped: waiting for events failed");
-  return ok ? 0 : 1;
 }
 
 int RunCommand(const DeviceCommandLine& line) {
@@ -161,7 +123,7 @@ int RunCommand(const DeviceCommandLine& line) {
     return 0;
   }
   if (command == "run") {
-    return SwitchOn(*device);
+    return RunSwitchOn(*device);
   }
   if (command == "ports") {
     return RunPorts(*device);

@@ -73,6 +73,22 @@ void ReadSplitter(const KeyHandle& key, DriverSetup* setup) {
   }
 }
 
+void ReadEndpointAccess(const KeyHandle& key, DriverSetup* setup) {
+  std::u16string group;
+  if (Text(key, u"EndpointGroup", &group, setup)) {
+    setup->endpointGroup = ToUtf8(group);
+  }
+  uint32_t mode = 0;
+  if (Number(key, u"EndpointMode", &mode, setup)) {
+    if (mode <= DriverSetup::MaxEndpointMode) {
+      setup->endpointMode = mode;
+    } else {
+      setup->problems.push_back("\"EndpointMode\" " + std::to_string(mode) +
+                                " is not a mode from 0 to 0777; endpoints get 0660");
+    }
+  }
+}
+
 }  // namespace
 
 DriverSetup ReadDriverSetup(PlatformRegistry& registry, std::u16string_view keyPath) {
@@ -96,6 +112,7 @@ DriverSetup ReadDriverSetup(PlatformRegistry& registry, std::u16string_view keyP
     Text(key, u"Route", &setup.route, &setup);
     Text(key, u"Replay", &setup.replay, &setup);
   }
+  ReadEndpointAccess(key, &setup);
   return setup;
 }
 

@@ -58,9 +58,19 @@ struct DriverSetup {
   std::u16string logDir = u"\\My Documents";
   uint64_t logLimit = 0;  // 0: LogWriter's default
 
+  // Every endpoint's terminal gets this group (empty: left as the host
+  // made it) and mode, as udev gives real serial devices.
+  static constexpr uint32_t DefaultEndpointMode = 0660;
+  static constexpr uint32_t MaxEndpointMode = 0777;
+  std::string endpointGroup = "dialout";
+  uint32_t endpointMode = DefaultEndpointMode;
+
   // Values that could not be used, one sentence each, told when the
   // driver starts.
   std::vector<std::string> problems;
+
+  // Same settings: a reload leaves such a port alone.
+  bool operator==(const DriverSetup&) const = default;
 };
 
 DriverSetup ReadDriverSetup(PlatformRegistry& registry, std::u16string_view keyPath);

@@ -41,7 +41,8 @@ speed_t BaudConstant(uint32_t baudRate) {
   return B0;
 }
 
-bool OpenHostSerial(const std::string& path, uint32_t baudRate, UniqueFd* fd, std::string* error) {
+bool OpenHostSerial(const std::string& path, uint32_t baudRate, UniqueFd* fd, std::string* error,
+                    HostPortIdentity* identity, bool* refused) {
   speed_t speed = BaudConstant(baudRate);
   if (speed == B0) {
     *error = path + ": " + std::to_string(baudRate) + " is not a baud rate of this host";
@@ -51,6 +52,14 @@ bool OpenHostSerial(const std::string& path, uint32_t baudRate, UniqueFd* fd, st
   if (!device) {
     *error = path + ": " + std::strerror(errno);
     return false;
+  }
+  if (identity != nullptr) {
+    std::string refusal = identity->Refusal(path, device.get());
+    if (!refusal.empty()) {
+      *error = path + ": it " + refusal;
+      *refused = true;
+      return false;
+    }
   }
   termios mode{};
   if (::tcgetattr(device.get(), &mode) != 0) {
@@ -93,7 +102,7 @@ void HostSerialSource::Prepare(PollSet& set) {
     set.Add(fd_.get(),
             static_cast<short>((SinkTakes() ? POLLIN : 0) | (writes_.empty() ? 0 : POLLOUT)), this,
             Device);
-  } else {
+  } else if (!identity_.gone()) {
     set.At(retryAt_, this, Retry);
   }
 }
@@ -121,8 +130,18 @@ void HostSerialSource::OnReady(int tag, short revents) {
 
 void HostSerialSource::TryOpen() {
   std::string error;
-  if (!OpenHostSerial(path_, baudRate_, &fd_, &error)) {
+  bool refused = false;
+  if (!OpenHostSerial(path_, baudRate_, &fd_, &error, &identity_, &refused)) {
     retryAt_ = MonotonicMillis() + RetryInterval;
+    if (refused) {
+      // Told once per reason; it is tried again only while it can come back.
+      if (error != refusalTold_) {
+        refusalTold_ = error;
+        events_(label_ + ": will not open host port " + error +
+                (identity_.gone() ? "; it is not tried again" : "; trying again every second"));
+      }
+      return;
+    }
     if (!failureTold_) {
       failureTold_ = true;
       events_(label_ + ": cannot open host port " + error + "; trying again every second");
@@ -136,15 +155,22 @@ void HostSerialSource::TryOpen() {
     droppedWrites_ = 0;
   }
   failureTold_ = false;
+  refusalTold_.clear();
   events_(line);
 }
 
 void HostSerialSource::Lost(const std::string& why) {
   fd_.Reset();
+  identity_.Lost();
   droppedWrites_ += writes_.size();
   writes_.Clear();
   retryAt_ = MonotonicMillis() + RetryInterval;
   failureTold_ = true;
+  if (identity_.gone()) {
+    events_(label_ + ": host port " + path_ + " went away (" + why +
+            "); will not open it again: a pseudo-terminal's number goes to another terminal");
+    return;
+  }
   events_(label_ + ": host port " + path_ + " went away (" + why + "); trying again every second");
 }
 

@@ -17,6 +17,7 @@
 
 #include "platform/serial/byte_queue.h"
 #include "platform/serial/event_sink.h"
+#include "platform/serial/host_port_identity.h"
 #include "platform/serial/port_source.h"
 #include "platform/unique_fd.h"
 
@@ -26,7 +27,10 @@ namespace velmora {
 speed_t BaudConstant(uint32_t baudRate);
 
 // Opens path as described above. False and *error ("<path>: <why>").
-bool OpenHostSerial(const std::string& path, uint32_t baudRate, UniqueFd* fd, std::string* error);
+// With identity, a terminal it refuses is closed before anything is set or
+// read, and *refused is true.
+bool OpenHostSerial(const std::string& path, uint32_t baudRate, UniqueFd* fd, std::string* error,
+                    HostPortIdentity* identity = nullptr, bool* refused = nullptr);
 
 class HostSerialSource final : public PortSource {
  public:
@@ -61,6 +65,8 @@ class HostSerialSource final : public PortSource {
   Millis retryAt_ = 0;
   bool failureTold_ = false;
   uint64_t droppedWrites_ = 0;
+  HostPortIdentity identity_;
+  std::string refusalTold_;
 };
 
 }  // namespace velmora

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -198,12 +199,25 @@ long PtyEndpoint::ReadClient(char* buffer, size_t capacity) {
   return -1;
 }
 
+void PtyEndpoint::ForgetExclusiveUse() {
+  // A client's TIOCEXCL (pyserial's exclusive=True, a Windows program's
+  // exclusive COM port) stays on a terminal whose master stays open, where
+  // a real port forgets it at its last close: the next client is let in.
+  // Opening a terminal held exclusively takes root (the service); a `run`
+  // without it leaves the terminal as its last client left it.
+  UniqueFd slave(::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (slave) {
+    ::ioctl(slave.get(), TIOCNXCL);
+  }
+}
+
 void PtyEndpoint::ClientGone() {
   if (!clientOpen_) {
     return;
   }
   clientOpen_ = false;
   behind_ = false;
+  ForgetExclusiveUse();
   dropped_ += pending_.size();
   pending_.Clear();
   events_(label_ + ": client closed (" + std::to_string(sent_) + " bytes sent, " +

@@ -90,6 +90,7 @@ class PtyEndpoint {
   // Writes as much of bytes as the terminal takes now; -1 when the client
   // has gone.
   long WriteSome(std::string_view bytes);
+  void ForgetExclusiveUse();
 
   UniqueFd master_;
   std::string linkPath_;

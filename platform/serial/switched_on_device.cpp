@@ -6,6 +6,7 @@
 
 #include "platform/host_io.h"
 #include "platform/serial/device_folder.h"
+#include "platform/serial/endpoint_access.h"
 #include "platform/serial/endpoint_folder.h"
 #include "platform/serial/gps_receiver.h"
 #include "platform/serial/host_serial_source.h"
@@ -139,6 +140,61 @@ void SwitchedOnDevice::Follow() {
   WriteListing();
 }
 
+void SwitchedOnDevice::Reload() {
+  std::vector<std::string> changed;
+  for (const auto& [name, running] : ports_) {
+    if (!(ReadDriverSetup(registry_, running.active.key) == running.setup)) {
+      changed.push_back(name);
+    }
+  }
+  Tell("reloading: " + std::to_string(changed.size()) + " of " + std::to_string(ports_.size()) +
+       " ports have new settings");
+  for (const std::string& name : changed) {
+    auto found = ports_.find(name);
+    if (found == ports_.end()) {
+      continue;  // a splitter's restart let it go already
+    }
+    ActivePort active = found->second.active;
+    Tell(name + ": settings changed; restarting");
+    Stop(name);
+    Begin(active);
+  }
+  Follow();
+}
+
+void SwitchedOnDevice::GiveAccess(const Running& running) {
+  const DriverSetup& setup = running.setup;
+  for (const PtyEndpoint* endpoint : running.port->endpoints()) {
+    std::string error;
+    if (!SetEndpointAccess(endpoint->slavePath(), setup.endpointGroup, setup.endpointMode,
+                           &error)) {
+      Tell(endpoint->label() + ": " + error + "; it keeps the host's owner and mode");
+    }
+  }
+}
+
+std::string SwitchedOnDevice::Summary() const {
+  size_t served = 0;
+  size_t endpoints = 0;
+  size_t clients = 0;
+  uint64_t dropped = 0;
+  for (const auto& [name, running] : ports_) {
+    if (!running.port) {
+      continue;
+    }
+    ++served;
+    for (const PtyEndpoint* endpoint : running.port->endpoints()) {
+      ++endpoints;
+      clients += endpoint->clientOpen() ? 1 : 0;
+      dropped += endpoint->dropped();
+    }
+  }
+  return std::to_string(served) + (served == 1 ? " port" : " ports") + " served, " +
+         std::to_string(endpoints) + " endpoints, " + std::to_string(clients) +
+         (clients == 1 ? " client" : " clients") + ", " + std::to_string(dropped) +
+         " bytes dropped";
+}
+
 void SwitchedOnDevice::Begin(const ActivePort& active) {
   Running& running = ports_[active.name];
   running.active = active;
@@ -172,6 +228,7 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
   if (!made) {
     Tell(active.name + ": " + error);
   }
+  GiveAccess(running);
   OpenLogs(running);
 }
 
@@ -358,6 +415,7 @@ void SwitchedOnDevice::GiveEndpoints() {
     }
     port->Connect(port->ownSource());
     Tell(name + ": dev/" + name + " -> " + port->endpoints().front()->slavePath());
+    GiveAccess(running);
   }
 }
 

@@ -67,6 +67,17 @@ class SwitchedOnDevice final : public PollClient {
 
   // Reads "Drivers\Active" and starts and stops ports to match.
   void Follow();
+  // Reads every running driver's key again (SIGHUP, `systemctl reload`):
+  // a port whose settings changed restarts (keeping its endpoints as any
+  // restart does); the others are left alone. Then follows the device
+  // manager.
+  void Reload();
+  // Serves on after a round that stopFd ended (a signal that asks for
+  // something else than stopping).
+  void Resume() { stopped_ = false; }
+  // One line for the service manager: ports served, endpoints, clients
+  // with an endpoint open, bytes dropped.
+  std::string Summary() const;
 
   // The endpoints, one line each: link, terminal, port, what it serves.
   std::string Listing() const;
@@ -98,6 +109,8 @@ class SwitchedOnDevice final : public PollClient {
   std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::u16string& logDir,
                                      const char* what, uint64_t limit);
   void Attach();
+  // Gives the port's endpoints the group and mode of its driver's key.
+  void GiveAccess(const Running& running);
   // Why splitter cannot hold its port now; empty when it can.
   std::string CannotHold(const Running& splitter) const;
   void Take(Running& splitter, Running& held);
