@@ -7,6 +7,14 @@
 # programs, their manual pages and completions, and removes both again.
 # Needs root, as apt-get does.
 set -euo pipefail
+# has GREP-ARGS: whether standard input, read to its end, matches. A plain
+# `grep -q` stops at its first match, and under pipefail the writer it
+# leaves behind dies of SIGPIPE and fails the pipe.
+has() {
+  local text
+  text=$(cat)
+  grep -q "$@" <<<"$text"
+}
 cd "$(dirname "$0")/.."
 build=${1:-build}
 say() { echo "package: $*"; }
@@ -37,8 +45,8 @@ if apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no
      --no-replaces --no-enhances $names 2>/dev/null | grep -iE '^(  \S+: )?lib(qt|Qt)'; then
   die "velmora depends on Qt"
 fi
-dpkg-deb -c "$deb" | grep -q "velmora-window.so" && die "velmora holds the window module"
-dpkg-deb -c "$deb" | grep -q "lib/systemd/system/velmora-device@.service" || die "velmora ships no velmora-device@.service"
+dpkg-deb -c "$deb" | has "velmora-window.so" && die "velmora holds the window module"
+dpkg-deb -c "$deb" | has "lib/systemd/system/velmora-device@.service" || die "velmora ships no velmora-device@.service"
 recommends=$(dpkg-deb -f "$deb" Recommends)
 grep -q "bash-completion" <<<"$recommends" || die "velmora does not recommend bash-completion"
 
@@ -55,22 +63,25 @@ apt-get install -y -qq --no-install-recommends "./$deb" >/dev/null
 
 [ "$(/usr/bin/velmora-device --version)" = "velmora-device $upstream" ] || die "velmora-device --version"
 [ "$(/usr/bin/VelmoraCfg --version)" = "VelmoraCfg $upstream" ] || die "VelmoraCfg --version"
-/usr/bin/velmora-device init "$work/device" | grep -q "created the sample device"
-/usr/bin/velmora-device --device "$work/device" active | grep -q "COM4:"
+/usr/bin/velmora-device init "$work/device" | has "created the sample device"
+/usr/bin/velmora-device --device "$work/device" active | has "COM4:"
 for page in VelmoraCfg velmora-device velmora; do
   man -w "$page" >/dev/null || die "man $page finds nothing"
 done
-man -P cat velmora 2>/dev/null | grep -q "velmora-device" || die "man velmora does not lead to the programs"
+man -P cat velmora 2>/dev/null | has "velmora-device" || die "man velmora does not lead to the programs"
 # The package's own documents (checked in the packages: a machine may be
 # set up to leave /usr/share/doc out when it installs).
 for package in "$deb" $window_deb; do
   name=$(dpkg-deb -f "$package" Package)
+  # Read whole before grep -q looks: under pipefail, a grep that stops at
+  # its first match would fail the writer with SIGPIPE.
+  contents=$(dpkg-deb -c "$package")
   for file in copyright changelog.Debian.gz; do
-    dpkg-deb -c "$package" | grep -q " ./usr/share/doc/$name/$file$" || die "$name has no $file"
+    grep -q " ./usr/share/doc/$name/$file$" <<<"$contents" || die "$name has no $file"
   done
-  dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/doc/$name/copyright" |
-    grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" ||
-    die "the copyright file of $name is not machine-readable"
+  copyright=$(dpkg-deb --fsys-tarfile "$package" | tar -xO "./usr/share/doc/$name/copyright")
+  grep -q "^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/" \
+    <<<"$copyright" || die "the copyright file of $name is not machine-readable"
 done
 
 # Completion: VelmoraCfg's options, activate's driver keys, deactivate's handles.
@@ -83,11 +94,11 @@ complete_line() {
     printf "%s\n" "${COMPREPLY[@]}"' _ "$@"
 }
 if [ -f /usr/share/bash-completion/bash_completion ]; then
-  complete_line VelmoraCfg VelmoraCfg --sc | grep -qx -- "--scale" || die "no completion of VelmoraCfg's options"
-  complete_line VelmoraCfg VelmoraCfg --de | grep -qx -- "--device" || die "no completion of --device"
+  complete_line VelmoraCfg VelmoraCfg --sc | has -x -- "--scale" || die "no completion of VelmoraCfg's options"
+  complete_line VelmoraCfg VelmoraCfg --de | has -x -- "--device" || die "no completion of --device"
   complete_line velmora-device velmora-device --device "$work/device" activate 'Drivers\\BuiltIn\\G' |
-    grep -qx 'Drivers\\\\BuiltIn\\\\GPS' || die "no completion of activate's keys"
-  complete_line velmora-device velmora-device -d "$work/device" deactivate "" | grep -qx "1002" ||
+    has -x 'Drivers\\\\BuiltIn\\\\GPS' || die "no completion of activate's keys"
+  complete_line velmora-device velmora-device -d "$work/device" deactivate "" | has -x "1002" ||
     die "no completion of deactivate's handles"
 fi
 
@@ -100,10 +111,10 @@ grep -q "velmora-window.so is missing" "$work/window.err" || { cat "$work/window
 tmux -L "$session" new-session -d -x 80 -y 24 \
   "DISPLAY=:97 /usr/bin/VelmoraCfg --device '$work/device' 2>'$work/term.err'; echo \"exit=\$?\" >'$work/term.out'; sleep 60"
 for _ in $(seq 50); do
-  tmux -L "$session" capture-pane -p | grep -q "Velmora 2.1.0.4 Configuration" && break
+  tmux -L "$session" capture-pane -p | has "Velmora 2.1.0.4 Configuration" && break
   sleep 0.2
 done
-tmux -L "$session" capture-pane -p | grep -q "Velmora 2.1.0.4 Configuration" ||
+tmux -L "$session" capture-pane -p | has "Velmora 2.1.0.4 Configuration" ||
   { tmux -L "$session" capture-pane -p; cat "$work/term.err" 2>/dev/null; die "the terminal did not start"; }
 tmux -L "$session" send-keys Escape
 for _ in $(seq 50); do [ -s "$work/term.out" ] && break; sleep 0.2; done
@@ -123,6 +134,6 @@ fi
 
 apt-get remove --purge -y -qq velmora >/dev/null
 [ ! -e /usr/bin/velmora-device ] && [ ! -e /usr/bin/VelmoraCfg ] || die "remove left files"
-! dpkg-query -W -f='${Status}\n' velmora velmora-window 2>/dev/null | grep -qv "not-installed" ||
+! dpkg-query -W -f='${Status}\n' velmora velmora-window 2>/dev/null | has -v "not-installed" ||
   die "removing left package state"
 say "$(basename "$deb") ${window_deb:+and $(basename "$window_deb") }pass lintian, install, run and remove cleanly"
