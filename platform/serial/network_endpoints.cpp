@@ -150,6 +150,8 @@ void NetworkEndpoints::Accept(int listener, bool rfc2217) {
     }
     int on = 1;
     ::setsockopt(socket.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    int buffer = NetworkLimits::SocketBuffer;
+    ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     std::string label = name_ + (rfc2217 ? ": rfc2217 " : ": tcp ") + shown;
     events_(label + ": client connected");
     clients_.push_back(

@@ -113,7 +113,8 @@ TEST_F(NetworkEndpointsTest, RawClientsGetTheWholeStreamAndTheirWritesReachThePo
     readers.push_back(Connect(tcpPort_));
     ASSERT_TRUE(readers.back().valid());
   }
-  ASSERT_TRUE(WaitForEvents(": client connected", 3)) << EventsText();
+  UniqueFd silent = Connect(tcpPort_);  // never reads
+  ASSERT_TRUE(WaitForEvents(": client connected", 4)) << EventsText();
 
   const std::string source = RandomBytes(4 * 1024 * 1024, 23);
   std::vector<std::string> received(readers.size());
@@ -138,6 +139,29 @@ TEST_F(NetworkEndpointsTest, RawClientsGetTheWholeStreamAndTheirWritesReachThePo
   EXPECT_TRUE(WaitForEvent("client closed, it hung up (" + std::to_string(source.size()) +
                            " bytes sent, 0 dropped"))
       << EventsText();
+
+  // The silent client held nobody up for long, and lost what did not fit,
+  // counted: every byte is either sent to it or dropped.
+  EXPECT_GE(CountEvents("client is not reading; dropping its data"), 1) << EventsText();
+  silent.Reset();
+  ASSERT_TRUE(WaitForEvents("client closed, it ", 2)) << EventsText();
+  unsigned long long sent = 0;
+  unsigned long long dropped = 0;
+  for (const std::string& line : Events()) {
+    size_t counts = line.find(" bytes sent, ");
+    size_t at = line.find("client closed, it ") == std::string::npos || counts == std::string::npos
+                    ? std::string::npos
+                    : line.rfind('(', counts);
+    if (at != std::string::npos &&
+        std::sscanf(line.c_str() + at, "(%llu bytes sent, %llu", &sent, &dropped) == 2 &&
+        dropped != 0) {
+      break;
+    }
+  }
+  EXPECT_EQ(sent + dropped, source.size()) << EventsText();
+  // What waits for it: its queue and the host's buffers on both ends.
+  EXPECT_GE(dropped, source.size() - 2 * NetworkLimits::PendingLimit -
+                         8 * static_cast<size_t>(NetworkLimits::SocketBuffer));
 }
 
 TEST_F(NetworkEndpointsTest, OnlyAllowedNetworksAndAtMostMaxClientsGetIn) {

@@ -32,6 +32,9 @@ struct NetworkLimits {
   // A client that takes nothing this long while bytes wait has fallen
   // behind: it no longer holds the source up, and loses what does not fit.
   static constexpr Millis StallLimit = 1000;
+  // The host's send buffer of one client's socket: with PendingLimit, all
+  // that waits for a client that does not read.
+  static constexpr int SocketBuffer = 128 * 1024;
   // One read from a client takes at most this much.
   static constexpr size_t ReadChunk = 4096;
   // Connections taken from one listener per round; the rest wait in the
