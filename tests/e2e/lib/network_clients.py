@@ -86,6 +86,10 @@ run = subprocess.Popen([TOOL, "--device", DEVICE, "run"], stderr=open(RUN_ERR, "
 children.append(run)
 wait("the splitter does not listen", told("COM5: listening on rfc2217://127.0.0.1:%d" % rfc_port))
 wait("the splitter does not hold COM4", told("COM5: holds COM4"))
+listing = subprocess.run([TOOL, "--device", DEVICE, "ports"], capture_output=True, text=True).stdout
+for endpoint in ("tcp://127.0.0.1:%d" % tcp_port, "rfc2217://127.0.0.1:%d" % rfc_port):
+    if endpoint not in listing:
+        fail("ports does not list %s:\n%s" % (endpoint, listing))
 
 # socat as a raw client: every byte of several megabytes, in order.
 raw_file = os.path.join(WORK, "raw.bin")
