@@ -126,7 +126,8 @@ enum class Feed {
 
 class Bench {
  public:
-  explicit Bench(Feed feed) {
+  // tcpPort, rfc2217Port: the splitter's network endpoints (0: none).
+  explicit Bench(Feed feed, uint16_t tcpPort = 0, uint16_t rfc2217Port = 0) {
     bool onGps = feed == Feed::Gps;
     std::string pattern =
         (std::filesystem::temp_directory_path() / "velmora-bench-XXXXXX").string();
@@ -147,6 +148,12 @@ class Bench {
     key.WriteNumber(u"Index", 5);
     key.WriteString(u"Dll", u"Velmora.dll");
     key.WriteNumber(u"ConnectTo", onGps ? 4 : 3);
+    if (tcpPort != 0) {
+      key.WriteNumber(u"TcpPort", tcpPort);
+    }
+    if (rfc2217Port != 0) {
+      key.WriteNumber(u"Rfc2217Port", rfc2217Port);
+    }
     control_->devices().ActivateDriver(u"Drivers\\BuiltIn\\Mouse", 0);
     control_->devices().ActivateDriver(u"Drivers\\BuiltIn\\Velmora", 0);
     if (feed == Feed::Silent) {

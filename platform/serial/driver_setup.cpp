@@ -46,6 +46,67 @@ bool Flag(const KeyHandle& key, const char16_t* name) {
   return key.Read(name, &byte, 1) && byte != 0;
 }
 
+// A list of strings (type 7) joined by blanks, or a string as it is.
+bool TextList(const KeyHandle& key, const char16_t* name, std::string* value, DriverSetup* setup) {
+  uint32_t type = 0;
+  uint32_t size = 0;
+  if (key.registry().QueryValue(key.get(), name, &type, nullptr, &size) != StatusSuccess) {
+    return false;
+  }
+  if (type != RegMultiString) {
+    std::u16string text;
+    if (!Text(key, name, &text, setup)) {
+      return false;
+    }
+    *value = ToUtf8(text);
+    return true;
+  }
+  std::string bytes(size, '\0');
+  if (key.registry().QueryValue(key.get(), name, &type, reinterpret_cast<uint8_t*>(bytes.data()),
+                                &size) != StatusSuccess) {
+    return false;
+  }
+  std::u16string text;
+  for (size_t i = 0; i + 1 < size; i += 2) {
+    char16_t c = static_cast<char16_t>(static_cast<uint8_t>(bytes[i]) |
+                                       (static_cast<uint8_t>(bytes[i + 1]) << 8));
+    text += c == 0 ? u' ' : c;
+  }
+  *value = ToUtf8(text);
+  return true;
+}
+
+void ReadNetwork(const KeyHandle& key, DriverSetup* setup) {
+  NetworkSetup& network = setup->network;
+  uint32_t number = 0;
+  for (auto [name, port] :
+       {std::pair{u"TcpPort", &network.tcpPort}, std::pair{u"Rfc2217Port", &network.rfc2217Port}}) {
+    if (Number(key, name, &number, setup)) {
+      if (number <= 65535) {
+        *port = static_cast<uint16_t>(number);
+      } else {
+        setup->problems.push_back("\"" + ToUtf8(name) + "\" " + std::to_string(number) +
+                                  " is not a TCP port; nothing listens there");
+      }
+    }
+  }
+  std::u16string address;
+  if (Text(key, u"ListenAddress", &address, setup)) {
+    network.listenAddress = ToUtf8(address);
+  }
+  TextList(key, u"AllowFrom", &network.allowFrom, setup);
+  if (Number(key, u"MaxClients", &number, setup)) {
+    if (number >= 1 && number <= NetworkLimits::MaxMaxClients) {
+      network.maxClients = number;
+    } else {
+      setup->problems.push_back("\"MaxClients\" " + std::to_string(number) +
+                                " is not within 1 to " +
+                                std::to_string(NetworkLimits::MaxMaxClients) + "; " +
+                                std::to_string(NetworkLimits::DefaultMaxClients) + " are allowed");
+    }
+  }
+}
+
 void ReadSplitter(const KeyHandle& key, DriverSetup* setup) {
   uint32_t number = 0;
   if (!Number(key, u"ConnectTo", &number, setup)) {
@@ -71,6 +132,7 @@ void ReadSplitter(const KeyHandle& key, DriverSetup* setup) {
   if (Number(key, u"LogLimit", &number, setup)) {
     setup->logLimit = number;
   }
+  ReadNetwork(key, setup);
 }
 
 void ReadEndpointAccess(const KeyHandle& key, DriverSetup* setup) {

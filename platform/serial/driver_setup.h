@@ -13,6 +13,8 @@
 //                          (default "\My Documents")
 //     "LogLimit"           number: bytes per log file before it is rotated
 //                          (LogWriter's limits; default 16 MiB)
+//     "TcpPort", "Rfc2217Port", "ListenAddress", "AllowFrom", "MaxClients"
+//                          its network endpoints (see NetworkSetup)
 //   "HostPort" present     pass-through of a host serial device (any Dll):
 //     "HostPort"           string: its host path, as "/dev/ttyUSB0"
 //     "HostBaudRate"       number: its baud rate (default 4800)
@@ -32,6 +34,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/serial/network_setup.h"
 
 namespace velmora {
 
@@ -57,6 +60,7 @@ struct DriverSetup {
   bool writeLog = false;
   std::u16string logDir = u"\\My Documents";
   uint64_t logLimit = 0;  // 0: LogWriter's default
+  NetworkSetup network;
 
   // Every endpoint's terminal gets this group (empty: left as the host
   // made it) and mode, as udev gives real serial devices.

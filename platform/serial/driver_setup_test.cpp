@@ -67,6 +67,48 @@ TEST(DriverSetup, SplitterValuesAsVelmoraCfgStoresThem) {
   EXPECT_EQ(Problems(setup), "");
 }
 
+TEST(DriverSetup, NetworkValuesOfTheSplitter) {
+  Hive hive;
+  SetString(hive, Key, u"Dll", u"Velmora.dll");
+  SetNumber(hive, Key, u"ConnectTo", 4);
+  DriverSetup setup = ReadDriverSetup(hive, Key);
+  EXPECT_FALSE(setup.network.any());  // nothing listens unless asked
+  EXPECT_EQ(setup.network.listenAddress, "127.0.0.1");
+  EXPECT_EQ(setup.network.maxClients, NetworkLimits::DefaultMaxClients);
+
+  SetNumber(hive, Key, u"TcpPort", 4001);
+  SetNumber(hive, Key, u"Rfc2217Port", 4002);
+  SetString(hive, Key, u"ListenAddress", u"::1");
+  std::u16string list = u"10.0.0.0/8";
+  list += u'\0';
+  list += u"::1/128";
+  list += u'\0';
+  list += u'\0';
+  std::vector<uint8_t> bytes;
+  for (char16_t c : list) {
+    bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+    bytes.push_back(static_cast<uint8_t>(c >> 8));
+  }
+  SetBytes(hive, Key, u"AllowFrom", RegMultiString, bytes);
+  SetNumber(hive, Key, u"MaxClients", 3);
+  setup = ReadDriverSetup(hive, Key);
+  EXPECT_EQ(setup.network.tcpPort, 4001);
+  EXPECT_EQ(setup.network.rfc2217Port, 4002);
+  EXPECT_EQ(setup.network.listenAddress, "::1");
+  EXPECT_EQ(setup.network.allowFrom, "10.0.0.0/8 ::1/128  ");
+  EXPECT_EQ(setup.network.maxClients, 3u);
+  EXPECT_EQ(Problems(setup), "");
+
+  SetNumber(hive, Key, u"TcpPort", 70000);
+  SetNumber(hive, Key, u"MaxClients", 0);
+  setup = ReadDriverSetup(hive, Key);
+  EXPECT_EQ(setup.network.tcpPort, 0);
+  EXPECT_EQ(setup.network.maxClients, NetworkLimits::DefaultMaxClients);
+  EXPECT_EQ(Problems(setup),
+            "\"TcpPort\" 70000 is not a TCP port; nothing listens there\n"
+            "\"MaxClients\" 0 is not within 1 to 256; 16 are allowed\n");
+}
+
 TEST(DriverSetup, SplitterDefaultsAndValuesThatCannotBeUsed) {
   Hive hive;
   SetString(hive, Key, u"Dll", u"Velmora.dll");

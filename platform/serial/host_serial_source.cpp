@@ -89,7 +89,84 @@ HostSerialSource::HostSerialSource(std::string path, uint32_t baudRate, std::str
     : path_(std::move(path)),
       baudRate_(baudRate),
       label_(std::move(label)),
-      events_(std::move(events)) {}
+      events_(std::move(events)) {
+  line_.baudRate = baudRate;
+}
+
+bool HostSerialSource::SetLine(const LineSettings& wanted, std::string* error) {
+  if (BaudConstant(wanted.baudRate) == B0) {
+    *error = std::to_string(wanted.baudRate) + " is not a baud rate of this host";
+    return false;
+  }
+  if (fd_ && !ApplyLine(wanted, error)) {
+    return false;
+  }
+  line_ = wanted;
+  baudRate_ = wanted.baudRate;
+  return true;
+}
+
+bool HostSerialSource::ApplyLine(const LineSettings& wanted, std::string* error) {
+  termios mode{};
+  if (::tcgetattr(fd_.get(), &mode) != 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  static const tcflag_t Sizes[] = {CS5, CS6, CS7, CS8};
+  mode.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+  mode.c_cflag |= Sizes[(wanted.dataBits < 5 || wanted.dataBits > 8) ? 3 : wanted.dataBits - 5];
+  switch (wanted.parity) {
+    case Parity::Odd:
+      mode.c_cflag |= PARENB | PARODD;
+      break;
+    case Parity::Even:
+      mode.c_cflag |= PARENB;
+      break;
+    case Parity::Mark:
+      mode.c_cflag |= PARENB | PARODD | CMSPAR;
+      break;
+    case Parity::Space:
+      mode.c_cflag |= PARENB | CMSPAR;
+      break;
+    case Parity::None:
+      break;
+  }
+  // termios has no 1.5 stop bits; the UART uses them for 5 data bits when
+  // CSTOPB is set.
+  if (wanted.stopBits != StopBits::One) {
+    mode.c_cflag |= CSTOPB;
+  }
+  mode.c_iflag &= ~(IXON | IXOFF);
+  if (wanted.flow == FlowControl::Hardware) {
+    mode.c_cflag |= CRTSCTS;
+  } else if (wanted.flow == FlowControl::XonXoff) {
+    mode.c_iflag |= IXON | IXOFF;
+  }
+  if (::cfsetspeed(&mode, BaudConstant(wanted.baudRate)) != 0 ||
+      ::tcsetattr(fd_.get(), TCSANOW, &mode) != 0) {
+    *error = std::strerror(errno);
+    return false;
+  }
+  // Not every device has modem lines or a break; what it lacks is kept as
+  // asked.
+  int lines = TIOCM_DTR;
+  ::ioctl(fd_.get(), wanted.dtr ? TIOCMBIS : TIOCMBIC, &lines);
+  lines = TIOCM_RTS;
+  ::ioctl(fd_.get(), wanted.rts ? TIOCMBIS : TIOCMBIC, &lines);
+  if (wanted.breakOn != line_.breakOn) {
+    ::ioctl(fd_.get(), wanted.breakOn ? TIOCSBRK : TIOCCBRK);
+  }
+  return true;
+}
+
+void HostSerialSource::Purge(bool input, bool output) {
+  if (output) {
+    writes_.Clear();
+  }
+  if (fd_ && (input || output)) {
+    ::tcflush(fd_.get(), input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH);
+  }
+}
 
 std::string HostSerialSource::Describe() const {
   return "host port " + path_ + " at " + std::to_string(baudRate_) + " baud";
@@ -147,6 +224,10 @@ void HostSerialSource::TryOpen() {
       events_(label_ + ": cannot open host port " + error + "; trying again every second");
     }
     return;
+  }
+  if (!(line_ == LineSettings{.baudRate = baudRate_})) {
+    std::string ignored;
+    ApplyLine(line_, &ignored);
   }
   std::string line =
       label_ + ": host port " + path_ + " open at " + std::to_string(baudRate_) + " baud";

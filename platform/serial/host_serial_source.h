@@ -46,6 +46,12 @@ class HostSerialSource final : public PortSource {
   size_t WriteRoom() const override;
   void Write(std::string_view bytes) override;
   std::string Describe() const override;
+  // Speed, frame and flow control through termios, DTR and RTS through the
+  // modem lines where the device has them (a pseudo-terminal has none:
+  // they are kept as asked), break through TIOCSBRK/TIOCCBRK. Kept for the
+  // next open too.
+  bool SetLine(const LineSettings& wanted, std::string* error) override;
+  void Purge(bool input, bool output) override;
 
   bool isOpen() const { return static_cast<bool>(fd_); }
 
@@ -55,6 +61,7 @@ class HostSerialSource final : public PortSource {
   void Lost(const std::string& why);
   void ReadDevice();
   void FlushWrites();
+  bool ApplyLine(const LineSettings& wanted, std::string* error);
 
   std::string path_;
   uint32_t baudRate_;

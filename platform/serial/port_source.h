@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/serial/line_settings.h"
 #include "platform/serial/poll_set.h"
 
 namespace velmora {
@@ -41,6 +42,23 @@ class PortSource : public PollClient {
   // What the source is, for the event lines: "GPS receiver (built-in route)".
   virtual std::string Describe() const = 0;
 
+  // The line's settings as a network client sees them. SetLine applies
+  // what the source can and keeps the rest as asked: by default (the
+  // simulated receiver) everything is accepted and nothing changes. False
+  // and *error when the host refused; the settings then stay as they were.
+  const LineSettings& line() const { return line_; }
+  virtual bool SetLine(const LineSettings& wanted, std::string* error) {
+    (void)error;
+    line_ = wanted;
+    return true;
+  }
+  // Discards what waits to be read from (input) or written to (output) the
+  // line.
+  virtual void Purge(bool input, bool output) {
+    (void)input;
+    (void)output;
+  }
+
  protected:
   bool SinkTakes() const { return sink_ == nullptr || sink_->Takes(); }
   void Deliver(std::string_view bytes) {
@@ -48,6 +66,9 @@ class PortSource : public PollClient {
       sink_->FromSource(bytes);
     }
   }
+
+ protected:
+  LineSettings line_;
 
  private:
   ByteSink* sink_ = nullptr;

@@ -19,6 +19,7 @@ ServedPort::ServedPort(std::string name, std::unique_ptr<PortSource> source, Eve
       table_(table) {}
 
 ServedPort::~ServedPort() {
+  network_.reset();
   Connect(nullptr);
   CloseEndpoints(true);
 }
@@ -31,6 +32,33 @@ bool ServedPort::OpenEndpoints(size_t count, std::string* error) {
       return false;
     }
     endpoints_.push_back(endpoint);
+  }
+  return true;
+}
+
+bool ServedPort::OpenNetwork(const NetworkSetup& setup) {
+  std::string error;
+  network_ = NetworkEndpoints::Open(
+      name_, setup, events_,
+      [this](std::string_view bytes) {
+        Log(writeLog_, bytes, "write");
+        if (connected_ != nullptr) {
+          connected_->Write(bytes);
+        }
+      },
+      &error);
+  if (!network_) {
+    events_(name_ + ": " + error);
+    return false;
+  }
+  const std::string& host = setup.listenAddress;
+  std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+  if (network_->tcpPort() != 0) {
+    events_(name_ + ": listening on tcp://" + shown + ":" + std::to_string(network_->tcpPort()));
+  }
+  if (network_->rfc2217Port() != 0) {
+    events_(name_ + ": listening on rfc2217://" + shown + ":" +
+            std::to_string(network_->rfc2217Port()));
   }
   return true;
 }
@@ -71,6 +99,9 @@ void ServedPort::Prepare(PollSet& set) {
       set.WakeBy(endpoints_[i]->stallDeadline());
     }
   }
+  if (network_) {
+    network_->Prepare(set, connected_, wantInput);
+  }
 }
 
 bool ServedPort::Takes() {
@@ -80,7 +111,7 @@ bool ServedPort::Takes() {
       return false;
     }
   }
-  return true;
+  return !(network_ && network_->HoldsUp(PortSource::MaxChunk, now));
 }
 
 void ServedPort::OnReady(int tag, short revents) {
@@ -120,6 +151,9 @@ void ServedPort::FromSource(std::string_view bytes) {
   Log(readLog_, bytes, "read");
   for (PtyEndpoint* endpoint : endpoints_) {
     endpoint->Send(bytes);
+  }
+  if (network_) {
+    network_->Send(bytes);
   }
 }
 

@@ -18,6 +18,7 @@
 #include "platform/serial/endpoint_table.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/log_writer.h"
+#include "platform/serial/network_endpoints.h"
 #include "platform/serial/port_source.h"
 #include "platform/serial/pty_endpoint.h"
 
@@ -47,6 +48,11 @@ class ServedPort final : public ByteSink, public PollClient {
   void CloseEndpoints(bool keep);
   const std::vector<PtyEndpoint*>& endpoints() const { return endpoints_; }
 
+  // Its endpoints on the network (see NetworkEndpoints), told in event
+  // lines; false (told) when they cannot be made (none are then).
+  bool OpenNetwork(const NetworkSetup& setup);
+  const NetworkEndpoints* network() const { return network_.get(); }
+
   // The source this port's clients hear and talk to: its own, the one of a
   // port it holds, or none. Takes that source's bytes from now on.
   void Connect(PortSource* source);
@@ -75,6 +81,7 @@ class ServedPort final : public ByteSink, public PollClient {
   std::vector<PtyEndpoint*> endpoints_;
   std::unique_ptr<LogWriter> readLog_;
   std::unique_ptr<LogWriter> writeLog_;
+  std::unique_ptr<NetworkEndpoints> network_;
 };
 
 }  // namespace velmora

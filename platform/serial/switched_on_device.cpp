@@ -229,6 +229,9 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
     Tell(active.name + ": " + error);
   }
   GiveAccess(running);
+  if (setup.network.any()) {
+    running.port->OpenNetwork(setup.network);
+  }
   OpenLogs(running);
 }
 
@@ -445,6 +448,16 @@ std::string SwitchedOnDevice::Listing() const {
     }
     for (const auto& endpoint : port->endpoints()) {
       line(endpoint->linkPath(), endpoint->slavePath());
+    }
+    if (const NetworkEndpoints* network = port->network()) {
+      const std::string& host = running.setup.network.listenAddress;
+      std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+      if (network->tcpPort() != 0) {
+        line("tcp://" + shown + ":" + std::to_string(network->tcpPort()), "-");
+      }
+      if (network->rfc2217Port() != 0) {
+        line("rfc2217://" + shown + ":" + std::to_string(network->rfc2217Port()), "-");
+      }
     }
   }
   return text;
