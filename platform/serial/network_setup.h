@@ -56,6 +56,8 @@ struct NetworkSetup {
   uint32_t maxClients = NetworkLimits::DefaultMaxClients;
 
   bool any() const { return tcpPort != 0 || rfc2217Port != 0; }
+  // A reload restarts a port whose network settings changed.
+  bool operator==(const NetworkSetup&) const = default;
 };
 
 }  // namespace velmora
