@@ -143,7 +143,7 @@ Status SimulatedDeviceManager::Load(std::u16string_view keyPath, DeviceHandle* h
   Status status = registry_.Atomically([&] { return Activate(keyPath, handle, why); });
   if (status != StatusSuccess) {
     if (IsStoreFailure(status)) {
-      *why = why->empty() ? StoreFailure() : *why;
+      *why = StoreFailure();
     }
     *handle = 0;
     log_.push_back("activate " + ToUtf8(keyPath) + " failed: " + *why);
@@ -244,9 +244,7 @@ bool SimulatedDeviceManager::Boot() {
     return StatusSuccess;
   });
   if (status != StatusSuccess) {
-    log_.push_back("boot failed: " + (storeWhy.empty()
-                                          ? StoreFailure()
-                                          : "the registry cannot be changed: " + storeWhy));
+    log_.push_back("boot failed: " + (storeWhy.empty() ? StoreFailure() : storeWhy));
     return false;
   }
   return true;
