@@ -93,8 +93,11 @@ Status LmdbRegistry::Read(const std::function<Status(StoreTree&)>& work) {
     StoreTree tree(*env_, write_, &error);
     return Failed(work(tree), error);
   }
-  int rc = read_ != nullptr ? mdb_txn_renew(read_)
-                            : mdb_txn_begin(env_->env(), nullptr, MDB_RDONLY, &read_);
+  if (read_ != nullptr) {
+    mdb_txn_abort(read_);
+    read_ = nullptr;
+  }
+  int rc = mdb_txn_begin(env_->env(), nullptr, MDB_RDONLY, &read_);
   if (rc != 0) {
     if (read_ != nullptr && rc != 0) {
       mdb_txn_abort(read_);
