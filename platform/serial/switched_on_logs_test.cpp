@@ -93,6 +93,8 @@ TEST_F(SwitchedOnLogsTest, ALogFolderSwappedForALinkLeadingOutIsNeverWrittenThro
   ASSERT_TRUE(WaitForEvent("COM5: logging reads to \\My Documents\\logs\\Velmora-COM5-read.log"))
       << EventsText();
   ASSERT_TRUE(WaitForEvent("COM5: holds COM3")) << EventsText();
+  // Bytes written before the host device is open are not the port's.
+  ASSERT_TRUE(WaitForEvent("COM3: host port " + mouse_.path() + " open")) << EventsText();
   UniqueFd client = Client();
   Pump(client.get(), 3000);
   ASSERT_TRUE(Swap());
