@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 
 #include "platform/serial/nmea.h"
@@ -113,9 +114,11 @@ TEST_F(SwitchedOnLogsTest, SwapsDuringRestartsAndRotationsNeverWriteOutside) {
   SwitchOn();
   std::atomic<bool> done{false};
   std::thread swapper([&] {
+    // Paced, so that some starts find the folder whole (and log) while
+    // swaps still fall amid restarts, opens and rotations.
     while (!done) {
       Swap();
-      std::this_thread::yield();
+      std::this_thread::sleep_for(std::chrono::microseconds(500));
     }
   });
   for (int restart = 0; restart < 20; ++restart) {
