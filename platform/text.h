@@ -32,4 +32,18 @@ bool EqualsIgnoringCase(std::u16string_view a, std::u16string_view b);
 // (a leading, doubled or trailing separator) are left out.
 std::vector<std::u16string> SplitPath(std::u16string_view path, std::u16string_view separators);
 
+// The value of a hexadecimal digit (either case), -1 for any other character.
+inline int HexDigit(char c) {
+  if (c >= '0' && c <= '9') {
+    return c - '0';
+  }
+  if (c >= 'a' && c <= 'f') {
+    return c - 'a' + 10;
+  }
+  if (c >= 'A' && c <= 'F') {
+    return c - 'A' + 10;
+  }
+  return -1;
+}
+
 }  // namespace velmora

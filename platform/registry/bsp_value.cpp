@@ -9,16 +9,6 @@ namespace velmora {
 
 namespace {
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 bool Fail(std::string* what, std::string text) {
   *what = std::move(text);
   return false;

@@ -168,16 +168,6 @@ std::string_view Trim(std::string_view text) {
   return text;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  return -1;
-}
-
 bool StartsWithAsciiIgnoringCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) {
     return false;
