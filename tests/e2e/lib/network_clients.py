@@ -15,77 +15,13 @@ import time
 
 import serial
 
+from splitter_run import Splitter, children, fail, free_port, second_of_nmea, told, wait
+
 BUILD, DEVICE, WORK = sys.argv[1:4]
-TOOL = os.path.join(BUILD, "velmora-device")
-RUN_ERR = os.path.join(WORK, "run.err")
-children = []
-
-
-def fail(message):
-    print("FAIL: " + message, file=sys.stderr)
-    for child in children:
-        child.kill()
-    sys.exit(1)
-
-
-def free_port():
-    with socket.socket() as probe:
-        probe.bind(("127.0.0.1", 0))
-        return probe.getsockname()[1]
-
-
-def events():
-    with open(RUN_ERR, encoding="utf-8", errors="replace") as log:
-        return log.read()
-
-
-def wait(what, check, seconds=20):
-    deadline = time.monotonic() + seconds
-    while time.monotonic() < deadline:
-        if check():
-            return
-        time.sleep(0.05)
-    fail(what + "\n--- run ---\n" + events())
-
-
-def told(text):
-    return lambda: text in events()
-
-
-def checksum(body):
-    value = 0
-    for c in body.encode():
-        value ^= c
-    return "$%s*%02X\r\n" % (body, value)
-
-
-def second_of_nmea():
-    now = time.gmtime()
-    clock = time.strftime("%H%M%S.00", now)
-    date = time.strftime("%d%m%y", now)
-    return (checksum("GPGGA,%s,5333.6000,N,00959.9000,E,1,08,1.0,10.0,M,40.0,M,," % clock) +
-            checksum("GPRMC,%s,A,5333.6000,N,00959.9000,E,5.0,90.0,%s,,,A" % (clock, date))).encode()
-
-
-master, slave = os.openpty()
-slave_path = os.ttyname(slave)
-tcp_port, rfc_port = free_port(), free_port()
-reg = os.path.join(WORK, "net.reg")
-with open(reg, "w", encoding="utf-8") as out:
-    out.write("Windows Registry Editor Version 5.00\n\n"
-              "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\GPS]\n"
-              '"HostPort"="%s"\n"HostBaudRate"=dword:000012c0\n\n'
-              "[HKEY_LOCAL_MACHINE\\Drivers\\BuiltIn\\Velmora]\n"
-              '"Prefix"="COM"\n"Index"=dword:00000005\n"Dll"="Velmora.dll"\n'
-              '"Order"=dword:00000010\n"ConnectTo"=dword:00000004\n"Endpoints"=dword:00000001\n'
-              '"TcpPort"=dword:%08x\n"Rfc2217Port"=dword:%08x\n"AllowFrom"="127.0.0.1/32"\n'
-              % (slave_path, tcp_port, rfc_port))
-subprocess.run([TOOL, "--device", DEVICE, "reg", "import", reg], check=True)
-subprocess.run([TOOL, "--device", DEVICE, "boot"], check=True, stdout=subprocess.DEVNULL)
-run = subprocess.Popen([TOOL, "--device", DEVICE, "run"], stderr=open(RUN_ERR, "w"))
-children.append(run)
-wait("the splitter does not listen", told("COM5: listening on rfc2217://127.0.0.1:%d" % rfc_port))
-wait("the splitter does not hold COM4", told("COM5: holds COM4"))
+splitter = Splitter(BUILD, DEVICE, WORK)
+TOOL = splitter.tool
+master, slave, slave_path = splitter.master, splitter.slave, splitter.slave_path
+tcp_port, rfc_port = splitter.tcp_port, splitter.rfc_port
 listing = subprocess.run([TOOL, "--device", DEVICE, "ports"], capture_output=True, text=True).stdout
 for endpoint in ("tcp://127.0.0.1:%d" % tcp_port, "rfc2217://127.0.0.1:%d" % rfc_port):
     if endpoint not in listing:

@@ -1,0 +1,340 @@
+"""Hostile clients against the splitter's network endpoints, beside two
+well-behaved ones that must not notice them.
+
+Usage: network_hostile.py BUILD DEVICE WORK. Every connection goes to or
+comes from a loopback address; every wait is bounded; the rates below are
+what this script tries to generate, never something it asserts.
+
+The source sends numbered sentences all the time. socat (raw TCP, into a
+file) and pyserial (rfc2217://) read them through every case; at the end
+each must hold every number, in order, once. For each case of the table,
+the running device must stay alive, its descriptors must stay within
+"MaxClients" (and come back to what they were), and its peak memory
+(VmHWM) within MEMORY_BOUND of what it was before the first case.
+"""
+import os
+import resource
+import select
+import socket
+import struct
+import subprocess
+import sys
+import threading
+import time
+
+import serial
+
+from splitter_run import Splitter, children, fail, stop_all, told, wait
+
+BUILD, DEVICE, WORK = sys.argv[1:4]
+MAX_CLIENTS = 8
+GOOD_CLIENTS = 2
+
+# What one client may cost the running device, from its limits: the bytes
+# waiting for it (PendingLimit, in a buffer that may have reserved twice
+# that while it grew) and its escaping buffer (up to twice a source chunk,
+# PortSource::MaxChunk). What a client sends is parsed as it comes and kept
+# at most a subnegotiation's 64 bytes long, so it adds nothing that stays.
+# The rest is room for the allocator. Every case below sends at least
+# 16 MiB, more than the whole bound, so a device that kept what it was sent
+# would break it.
+PENDING_LIMIT = 64 * 1024
+MAX_CHUNK = 16 * 1024
+ALLOCATOR_SLACK = 4 * 1024 * 1024
+MEMORY_BOUND = MAX_CLIENTS * (2 * PENDING_LIMIT + 2 * MAX_CHUNK) + ALLOCATOR_SLACK
+
+IAC, SB, SE, WILL, WONT, DO, DONT, NOP, AYT = 255, 250, 240, 251, 252, 253, 254, 241, 246
+COM_PORT = 44
+
+# Enough descriptors of our own for the connect-and-hold bursts.
+soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
+resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, 8192)), hard))
+HOLD = min(3000, max(soft, min(hard, 8192)) - 200)
+
+splitter = Splitter(BUILD, DEVICE, WORK, max_clients=MAX_CLIENTS)
+PID = splitter.pid
+
+
+def proc_status(field):
+    with open("/proc/%d/status" % PID, encoding="ascii") as status:
+        for line in status:
+            if line.startswith(field + ":"):
+                return int(line.split()[1]) * 1024
+    return 0
+
+
+def descriptors():
+    return len(os.listdir("/proc/%d/fd" % PID))
+
+
+def alive():
+    return splitter.run.poll() is None
+
+
+# The source: numbered sentences, twenty every 20 ms; what clients write to
+# the port is read back (and counted) by a thread of its own.
+sequence = 0
+feeding = True
+host_heard = bytearray()
+host_lock = threading.Lock()
+
+
+def sentence(number):
+    body = "GPTXT,01,01,02,SEQ%08d" % number
+    value = 0
+    for c in body.encode():
+        value ^= c
+    return ("$%s*%02X\r\n" % (body, value)).encode()
+
+
+def feed():
+    global sequence
+    while feeding:
+        batch = b"".join(sentence(sequence + i) for i in range(20))
+        view = memoryview(batch)
+        while view:
+            view = view[os.write(splitter.master, view):]
+        sequence += 20
+        time.sleep(0.02)
+
+
+def drain_host():
+    while feeding:
+        if select.select([splitter.master], [], [], 0.1)[0]:
+            chunk = os.read(splitter.master, 65536)
+            with host_lock:
+                host_heard.extend(chunk)
+
+
+def numbers(stream):
+    return [int(line[line.index(b"SEQ") + 3:line.index(b"SEQ") + 11])
+            for line in stream.split(b"\r\n") if b"SEQ" in line]
+
+
+# The well-behaved clients: socat into a file, pyserial into memory.
+raw_file = os.path.join(WORK, "good-raw.bin")
+socat = subprocess.Popen(["socat", "-u", "TCP:127.0.0.1:%d" % splitter.tcp_port,
+                          "OPEN:%s,creat,trunc" % raw_file])
+children.append(socat)
+wait("socat did not connect", told("COM5: tcp 127.0.0.1:"))
+rfc = serial.serial_for_url("rfc2217://127.0.0.1:%d" % splitter.rfc_port, baudrate=4800,
+                            timeout=0.2)
+rfc_heard = bytearray()
+
+
+def read_rfc():
+    while feeding:
+        chunk = rfc.read(max(1, rfc.in_waiting))
+        rfc_heard.extend(chunk)
+
+
+def last_heard():
+    with open(raw_file, "rb") as raw:
+        tail_raw = numbers(raw.read()[-200:])
+    tail_rfc = numbers(bytes(rfc_heard[-200:]))
+    return min(tail_raw[-1] if tail_raw else -1, tail_rfc[-1] if tail_rfc else -1)
+
+
+threads = [threading.Thread(target=f, daemon=True) for f in (feed, drain_host, read_rfc)]
+for thread in threads:
+    thread.start()
+wait("the well-behaved clients hear nothing", lambda: last_heard() > 100)
+time.sleep(0.5)
+BASE_FDS = descriptors()
+BASE_HWM = proc_status("VmHWM")
+FD_BOUND = BASE_FDS + (MAX_CLIENTS - GOOD_CLIENTS) + 1  # + one accepted to be refused
+
+
+# Helpers for the hostile side.
+def connect(port, source="127.0.0.1", timeout=20.0):
+    s = socket.socket()
+    if source != "127.0.0.1":
+        s.setsockopt(socket.IPPROTO_IP, 24, 1)  # IP_BIND_ADDRESS_NO_PORT
+        s.bind((source, 0))
+    s.settimeout(timeout)
+    s.connect(("127.0.0.1", port))
+    return s
+
+
+def send_all(s, data, what):
+    view = memoryview(data)
+    try:
+        while view:
+            view = view[s.send(view[:1 << 20]):]
+    except OSError as error:
+        fail("%s: the splitter stopped taking bytes (%s)" % (what, error))
+
+
+def reset_close(s):
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+    s.close()
+
+
+def burst(rate, seconds, hold, source="127.0.0.1", limit=None):
+    """Connects to both ports in turn at about `rate` a second; closes
+    each at once (with a reset) unless hold; returns (made, held)."""
+    held = []
+    made = 0
+    start = time.monotonic()
+    ports = (splitter.tcp_port, splitter.rfc_port)
+    while time.monotonic() - start < seconds and (limit is None or made < limit):
+        due = int((time.monotonic() - start) * rate) + 1
+        while made < due and (limit is None or made < limit):
+            s = socket.socket(socket.AF_INET, socket.SOCK_STREAM | socket.SOCK_NONBLOCK)
+            if source != "127.0.0.1":
+                s.setsockopt(socket.IPPROTO_IP, 24, 1)
+                s.bind((source, 0))
+            s.connect_ex(("127.0.0.1", ports[made % 2]))
+            made += 1
+            if hold:
+                held.append(s)
+            else:
+                reset_close(s)
+        time.sleep(0.001)
+    return made, held
+
+
+# The cases.
+def endless_subnegotiation():
+    s = connect(splitter.rfc_port)
+    body = bytes(b % 255 for b in range(4096)) + bytes([IAC, IAC])  # no SE, ever
+    send_all(s, bytes([IAC, WILL, COM_PORT, IAC, DO, COM_PORT, IAC, SB, COM_PORT, 1]) +
+             body * (32 * 256), "endless subnegotiation")
+    reset_close(s)
+    return "32 MiB after IAC SB COM-PORT-OPTION SET-BAUDRATE, no SE"
+
+
+def iac_iac_flood():
+    with host_lock:
+        host_heard.clear()
+    s = connect(splitter.rfc_port)
+    send_all(s, bytes([IAC]) * (16 << 20), "IAC IAC flood")
+    wait("the port did not get the 8 MiB of 0xFF written through IAC IAC",
+         lambda: len(host_heard) >= 8 << 20, 30)
+    s.close()
+    with host_lock:
+        if bytes(host_heard) != bytes([IAC]) * (8 << 20):
+            fail("the port got other bytes than 8 MiB of 0xFF (%d bytes)" % len(host_heard))
+    return "16 MiB of IAC IAC: 8 MiB of 0xFF reach the port, as sent"
+
+
+def negotiation_storm():
+    s = connect(splitter.rfc_port)
+    storm = bytearray()
+    for option in range(256):
+        storm += bytes([IAC, DO, option, IAC, WILL, option, IAC, DONT, option, IAC, WONT, option,
+                        IAC, DO, COM_PORT, IAC, DONT, COM_PORT, IAC, NOP, IAC, AYT])
+    send_all(s, bytes(storm) * ((16 << 20) // len(storm)), "negotiation storm")
+    reset_close(s)
+    return "16 MiB of IAC DO/WILL/DONT/WONT, NOP, AYT; never reads the answers"
+
+
+def slowloris():
+    clients = [connect(splitter.tcp_port if i % 2 else splitter.rfc_port)
+               for i in range(MAX_CLIENTS - GOOD_CLIENTS)]
+    wait("the slow clients were not all let in",
+         lambda: descriptors() >= BASE_FDS + len(clients), 10)
+    trickle = bytes([IAC, SB, COM_PORT, 1]) + b"0123456789" * 8
+    for step in range(60):  # one byte each per 50 ms, for three seconds
+        for s in clients:
+            s.send(trickle[step % len(trickle):step % len(trickle) + 1])
+        time.sleep(0.05)
+    extra = connect(splitter.tcp_port)
+    if extra.recv(16) != b"":
+        fail("a client over \"MaxClients\" was let in beside the slow clients")
+    extra.close()
+    for s in clients:
+        reset_close(s)
+    return "%d clients (up to \"MaxClients\") send a byte each per 50 ms and never read; " \
+        "one more is refused" % len(clients)
+
+
+def connect_close_burst():
+    made, _ = burst(10000, 2.0, hold=False)
+    return "%d connects then resets in 2 s (both ports)" % made
+
+
+def connect_hold_burst():
+    made, held = burst(10000, 2.0, hold=True, limit=HOLD)
+    time.sleep(1.0)
+    for s in held:
+        reset_close(s)
+    wait("\"MaxClients\" was not told", told("clients (\"MaxClients\")"))
+    return "%d connects held for a second, beyond \"MaxClients\" %d" % (made, MAX_CLIENTS)
+
+
+def outsiders():
+    made, held = burst(10000, 1.0, hold=True, source="127.0.0.2", limit=2000)
+    time.sleep(0.5)
+    for s in held:
+        reset_close(s)
+    wait("the outsiders' refusal was not told",
+         told("refused: not from a network in \"AllowFrom\""))
+    return "%d connects from 127.0.0.2, outside \"AllowFrom\"" % made
+
+
+CASES = [
+    ("endless subnegotiation", endless_subnegotiation),
+    ("IAC IAC flood", iac_iac_flood),
+    ("negotiation storm", negotiation_storm),
+    ("slowloris", slowloris),
+    ("connect+close burst", connect_close_burst),
+    ("connect+hold burst", connect_hold_burst),
+    ("outside AllowFrom", outsiders),
+]
+
+
+def watch(samples, stop):
+    while not stop.is_set():
+        try:
+            samples.append(descriptors())
+        except OSError:
+            return
+        time.sleep(0.005)
+
+
+print("memory bound: VmHWM <= %d KiB + %d KiB; descriptors <= %d (%d before)"
+      % (BASE_HWM // 1024, MEMORY_BOUND // 1024, FD_BOUND, BASE_FDS))
+for name, case in CASES:
+    lines_before = len(open(os.path.join(WORK, "run.err"), "rb").read().splitlines())
+    samples, stop = [], threading.Event()
+    watcher = threading.Thread(target=watch, args=(samples, stop), daemon=True)
+    watcher.start()
+    started = time.monotonic()
+    what = case()
+    took = time.monotonic() - started
+    stop.set()
+    watcher.join()
+    if not alive():
+        fail("%s: the running device has gone (exit %s)" % (name, splitter.run.returncode))
+    mark = sequence
+    wait("%s: the well-behaved clients stopped hearing the source" % name,
+         lambda: last_heard() >= mark, 15)
+    wait("%s: descriptors did not come back to %d (now %d)" % (name, BASE_FDS, descriptors()),
+         lambda: descriptors() == BASE_FDS, 15)
+    hwm = proc_status("VmHWM")
+    if max(samples, default=0) > FD_BOUND:
+        fail("%s: %d descriptors, more than %d" % (name, max(samples), FD_BOUND))
+    if hwm > BASE_HWM + MEMORY_BOUND:
+        fail("%s: VmHWM %d KiB, more than %d + %d KiB"
+             % (name, hwm // 1024, BASE_HWM // 1024, MEMORY_BOUND // 1024))
+    lines = len(open(os.path.join(WORK, "run.err"), "rb").read().splitlines()) - lines_before
+    print("%-24s %5.1f s  VmRSS %6d KiB  VmHWM %6d KiB  fds max %3d  %6d event lines  %s"
+          % (name, took, proc_status("VmRSS") // 1024, hwm // 1024, max(samples, default=0),
+             lines, what))
+
+# Every sentence, once, in order, for both well-behaved clients.
+mark = sequence
+wait("the well-behaved clients did not hear the last sentences", lambda: last_heard() >= mark, 15)
+feeding = False
+for thread in threads:
+    thread.join()
+for name, stream in (("socat", open(raw_file, "rb").read()), ("pyserial", bytes(rfc_heard))):
+    heard = numbers(stream)
+    if heard != list(range(heard[0], heard[-1] + 1)) or heard[0] != 0:
+        missing = sorted(set(range(heard[-1] + 1)) - set(heard))
+        fail("%s lost sentences: %d heard, first missing %s" % (name, len(heard), missing[:5]))
+    print("%s heard all %d sentences in order" % (name, len(heard)))
+rfc.close()
+stop_all()
+print("network hostile: ok")
