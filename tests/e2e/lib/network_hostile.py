@@ -165,6 +165,28 @@ def send_all(s, data, what):
         fail("%s: the splitter stopped taking bytes (%s)" % (what, error))
 
 
+def consumed(s, what):
+    """Once the splitter answers a SIGNATURE request sent after them, it
+    has parsed every byte sent before. The client reads from here on, and
+    asks again while the answers to a client that did not read are lost."""
+    s.settimeout(0.1)
+    heard = b""
+    deadline = time.monotonic() + 20
+    while b"Velmora splitter" not in heard[-4096:]:
+        if time.monotonic() > deadline:
+            fail("%s: the splitter never answered after the flood" % what)
+        s.sendall(bytes([IAC, SE, IAC, SB, COM_PORT, 0, IAC, SE]))
+        ask_again = time.monotonic() + 0.2
+        while time.monotonic() < ask_again and b"Velmora splitter" not in heard[-4096:]:
+            try:
+                chunk = s.recv(65536)
+            except socket.timeout:
+                continue
+            if not chunk:
+                fail("%s: the splitter hung up" % what)
+            heard = heard[-4096:] + chunk
+
+
 def reset_close(s):
     s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
     s.close()
@@ -200,6 +222,7 @@ def endless_subnegotiation():
     body = bytes(b % 255 for b in range(4096)) + bytes([IAC, IAC])  # no SE, ever
     send_all(s, bytes([IAC, WILL, COM_PORT, IAC, DO, COM_PORT, IAC, SB, COM_PORT, 1]) +
              body * (32 * 256), "endless subnegotiation")
+    consumed(s, "endless subnegotiation")
     reset_close(s)
     return "32 MiB after IAC SB COM-PORT-OPTION SET-BAUDRATE, no SE"
 
@@ -225,6 +248,7 @@ def negotiation_storm():
         storm += bytes([IAC, DO, option, IAC, WILL, option, IAC, DONT, option, IAC, WONT, option,
                         IAC, DO, COM_PORT, IAC, DONT, COM_PORT, IAC, NOP, IAC, AYT])
     send_all(s, bytes(storm) * ((16 << 20) // len(storm)), "negotiation storm")
+    consumed(s, "negotiation storm")
     reset_close(s)
     return "16 MiB of IAC DO/WILL/DONT/WONT, NOP, AYT; never reads the answers"
 
