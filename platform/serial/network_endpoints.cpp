@@ -43,7 +43,8 @@ NetworkEndpoints::NetworkEndpoints(std::string name, EventSink events, Writer wr
     : name_(std::move(name)),
       events_(std::move(events)),
       writes_(std::move(writes)),
-      maxClients_(maxClients) {}
+      maxClients_(maxClients),
+      lines_(name_, events_) {}
 
 NetworkEndpoints::~NetworkEndpoints() = default;
 
@@ -95,6 +96,9 @@ void NetworkEndpoints::Prepare(PollSet& set, PortSource* source, bool wantInput)
     set.Add(rfc2217_.get(), POLLIN, this, Rfc2217Listener);
   }
   Millis now = MonotonicMillis();
+  if (Millis next = lines_.Flush(now); next != 0) {
+    set.WakeBy(next);
+  }
   for (size_t i = 0; i < clients_.size(); ++i) {
     TcpClient& client = *clients_[i];
     bool suspended = client.session() != nullptr && client.session()->suspended();
@@ -138,14 +142,16 @@ void NetworkEndpoints::Accept(int listener, bool rfc2217) {
     }
     const auto* address = reinterpret_cast<const sockaddr*>(&peer);
     std::string shown = ShowAddress(address);
+    Millis now = MonotonicMillis();
     if (!allowed_.Allows(address)) {
-      Refuse(shown, "not from a network in \"AllowFrom\"");
+      lines_.Refused(shown, "not from a network in \"AllowFrom\"", now);
       continue;
     }
     size_t open = static_cast<size_t>(
         std::count_if(clients_.begin(), clients_.end(), [](const auto& c) { return c->open(); }));
     if (open >= maxClients_) {
-      Refuse(shown, "already " + std::to_string(maxClients_) + " clients (\"MaxClients\")");
+      lines_.Refused(shown, "already " + std::to_string(maxClients_) + " clients (\"MaxClients\")",
+                     now);
       continue;
     }
     int on = 1;
@@ -153,25 +159,10 @@ void NetworkEndpoints::Accept(int listener, bool rfc2217) {
     int buffer = NetworkLimits::SocketBuffer;
     ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     std::string label = name_ + (rfc2217 ? ": rfc2217 " : ": tcp ") + shown;
-    events_(label + ": client connected");
+    bool told = lines_.Admitted(label, now);
     clients_.push_back(
-        std::make_unique<TcpClient>(std::move(socket), shown, rfc2217, label, events_));
+        std::make_unique<TcpClient>(std::move(socket), shown, rfc2217, label, told, events_));
   }
-}
-
-void NetworkEndpoints::Refuse(const std::string& address, const std::string& why) {
-  Millis now = MonotonicMillis();
-  if (lastRefusedLine_ != 0 && now - lastRefusedLine_ < NetworkLimits::RefusedLineInterval) {
-    ++refusedUntold_;
-    return;
-  }
-  std::string line = name_ + ": connection from " + address + " refused: " + why;
-  if (refusedUntold_ != 0) {
-    line += " (and " + std::to_string(refusedUntold_) + " more refused since the last line)";
-  }
-  refusedUntold_ = 0;
-  lastRefusedLine_ = now;
-  events_(line);
 }
 
 void NetworkEndpoints::ReadFrom(TcpClient& client) {

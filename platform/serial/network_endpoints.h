@@ -4,9 +4,9 @@
 // stream (TcpClient). What a client writes goes to the connected source.
 //
 // Who may connect: a client from outside "AllowFrom" is closed at once, so
-// is one over "MaxClients" (counted over both listeners); each is told in
-// an event line, at most one such line per RefusedLineInterval, which
-// counts the ones in between. The listeners take at most AcceptsPerRound
+// is one over "MaxClients" (counted over both listeners). The lines about
+// connections are paced (ConnectionLines), so a flood of connects costs a
+// bounded number of lines. The listeners take at most AcceptsPerRound
 // connections a round, so a flood of connects cannot starve the stream.
 //
 // RFC 2217 settings go to the connected source (PortSource::SetLine): the
@@ -21,6 +21,7 @@
 
 #include "platform/serial/address_filter.h"
 #include "platform/serial/com_port_session.h"
+#include "platform/serial/connection_lines.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/network_setup.h"
 #include "platform/serial/poll_set.h"
@@ -70,7 +71,6 @@ class NetworkEndpoints final : public PollClient, public ComPortControl {
   bool Listen(const std::string& address, uint16_t port, UniqueFd* fd, uint16_t* bound,
               std::string* error);
   void Accept(int listener, bool rfc2217);
-  void Refuse(const std::string& address, const std::string& why);
   void ReadFrom(TcpClient& client);
 
   enum Tag { RawListener = 0, Rfc2217Listener = 1, FirstClient = 2 };
@@ -89,8 +89,7 @@ class NetworkEndpoints final : public PollClient, public ComPortControl {
   size_t room_ = 0;
   LineSettings line_;  // while no source is connected
   TcpClient* changing_ = nullptr;
-  Millis lastRefusedLine_ = 0;
-  uint64_t refusedUntold_ = 0;
+  ConnectionLines lines_;
 };
 
 }  // namespace velmora

@@ -180,7 +180,7 @@ TEST_F(NetworkEndpointsTest, OnlyAllowedNetworksAndAtMostMaxClientsGetIn) {
   UniqueFd second = Connect(rfc2217Port_);
   ASSERT_TRUE(WaitForEvents(": client connected", 2)) << EventsText();
   // Lines about refusals come at most once a second.
-  std::this_thread::sleep_for(std::chrono::milliseconds(NetworkLimits::RefusedLineInterval));
+  std::this_thread::sleep_for(std::chrono::milliseconds(NetworkLimits::ConnectionLineInterval));
   UniqueFd third = Connect(tcpPort_);
   ASSERT_TRUE(third.valid());
   EXPECT_TRUE(ClosedByServer(third.get()));
@@ -189,6 +189,32 @@ TEST_F(NetworkEndpointsTest, OnlyAllowedNetworksAndAtMostMaxClientsGetIn) {
   // The two inside still hear the stream.
   ASSERT_TRUE(WriteAll(mouse_.fd(), "$GPGGA,1*00\r\n"));
   EXPECT_EQ(ReadUntil(first.get(), "\r\n", 10), "$GPGGA,1*00\r\n");
+}
+
+// A flood of clients that connect and go costs lines by the second, not by
+// the client: the first few of an interval are told one by one, the rest
+// in one line once the interval is over, also when no client comes after.
+TEST_F(NetworkEndpointsTest, AFloodOfClientsIsToldInABoundedNumberOfLines) {
+  SplitterOnTheNetwork();
+  Start();
+  auto start = std::chrono::steady_clock::now();
+  int connected = 0;
+  for (int i = 0; i < 300; ++i) {
+    UniqueFd client = Connect(i % 2 == 0 ? tcpPort_ : rfc2217Port_);
+    connected += client.valid() ? 1 : 0;
+    std::this_thread::sleep_for(std::chrono::microseconds(200));  // let the splitter take it
+  }
+  ASSERT_GT(connected, 0);
+  EXPECT_TRUE(WaitForEvent(" more clients connected, not told one by one")) << EventsText();
+  auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
+          .count();
+  int told = CountEvents(": client connected");
+  EXPECT_LE(told, static_cast<int>(NetworkLimits::ToldClientsPerInterval) * (seconds + 1))
+      << EventsText();
+  // A client told connected is told closed; the others are not.
+  EXPECT_TRUE(WaitForEvents(": client closed, ", told)) << EventsText();
+  EXPECT_EQ(CountEvents(": client closed, "), told) << EventsText();
 }
 
 // Whether this host's pseudo-terminals take parity and 7 data bits (some

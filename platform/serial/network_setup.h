@@ -41,9 +41,12 @@ struct NetworkLimits {
   // host's queue (of ListenBacklog) for the next round.
   static constexpr int AcceptsPerRound = 64;
   static constexpr int ListenBacklog = 64;
-  // Lines about refused connections come at most this often; the ones in
-  // between are counted in the next line.
-  static constexpr Millis RefusedLineInterval = 1000;
+  // Lines about connections (ConnectionLines): per interval, a line for the
+  // first refused connection, and lines of their own for the first
+  // ToldClientsPerInterval clients let in; the others are counted, and told
+  // in one line when the interval is over.
+  static constexpr Millis ConnectionLineInterval = 1000;
+  static constexpr uint32_t ToldClientsPerInterval = 10;
   // Networks in "AllowFrom".
   static constexpr size_t MaxNetworks = 64;
 };

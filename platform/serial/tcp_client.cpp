@@ -16,11 +16,12 @@ constexpr Millis DropLineInterval = 5000;
 }  // namespace
 
 TcpClient::TcpClient(UniqueFd socket, std::string address, bool rfc2217, std::string label,
-                     EventSink events)
+                     bool told, EventSink events)
     : socket_(std::move(socket)),
       address_(std::move(address)),
       label_(std::move(label)),
       events_(std::move(events)),
+      told_(told),
       lastTaken_(MonotonicMillis()) {
   if (rfc2217) {
     session_ = std::make_unique<ComPortSession>();
@@ -40,6 +41,9 @@ void TcpClient::Close(const std::string& why) {
   dropped_ += pending_.size();
   pending_.Clear();
   socket_.Reset();
+  if (!told_) {
+    return;
+  }
   events_(label_ + ": client closed, " + why + " (" + std::to_string(sent_) + " bytes sent, " +
           std::to_string(dropped_) + " dropped, " + std::to_string(received_) + " received)");
 }

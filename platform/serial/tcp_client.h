@@ -22,10 +22,11 @@ namespace velmora {
 
 class TcpClient {
  public:
-  // label as "COM5: tcp 127.0.0.1:40112", for the event lines.
-  TcpClient(UniqueFd socket, std::string address, bool rfc2217, std::string label,
+  // label as "COM5: tcp 127.0.0.1:40112", for the event lines; told: its
+  // connecting was told, so its closing is too (see ConnectionLines).
+  TcpClient(UniqueFd socket, std::string address, bool rfc2217, std::string label, bool told,
             EventSink events);
-  // Tells the closing line when it was still open.
+  // Tells the closing line when it was still open (and is told).
   ~TcpClient();
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
@@ -68,6 +69,7 @@ class TcpClient {
   std::unique_ptr<ComPortSession> session_;
   ByteQueue pending_{NetworkLimits::PendingLimit};
   std::string escaped_;
+  bool told_;
   bool open_ = true;
   bool dropping_ = false;
   bool behind_ = false;

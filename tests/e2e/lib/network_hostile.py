@@ -24,7 +24,7 @@ import time
 
 import serial
 
-from splitter_run import Splitter, children, fail, stop_all, told, wait
+from splitter_run import Splitter, children, events, fail, stop_all, told, wait
 
 BUILD, DEVICE, WORK = sys.argv[1:4]
 MAX_CLIENTS = 8
@@ -42,6 +42,12 @@ PENDING_LIMIT = 64 * 1024
 MAX_CHUNK = 16 * 1024
 ALLOCATOR_SLACK = 4 * 1024 * 1024
 MEMORY_BOUND = MAX_CLIENTS * (2 * PENDING_LIMIT + 2 * MAX_CHUNK) + ALLOCATOR_SLACK
+
+# Event lines: per second at most ToldClientsPerInterval clients told
+# connected and closed, a count of the others, a refusal and a count of
+# refusals, and a warning for each client that does not read.
+TOLD_CLIENTS_A_SECOND = 10
+LINES_A_SECOND = 2 * TOLD_CLIENTS_A_SECOND + 3 + MAX_CLIENTS
 
 IAC, SB, SE, WILL, WONT, DO, DONT, NOP, AYT = 255, 250, 240, 251, 252, 253, 254, 241, 246
 COM_PORT = 44
@@ -146,6 +152,14 @@ FD_BOUND = BASE_FDS + (MAX_CLIENTS - GOOD_CLIENTS) + 1  # + one accepted to be r
 
 
 # Helpers for the hostile side.
+case_start = 0  # where the event lines of the case being run start
+
+
+def told_in_case(text):
+    return lambda: text in events()[case_start:]
+
+
+
 def connect(port, source="127.0.0.1", timeout=20.0):
     s = socket.socket()
     if source != "127.0.0.1":
@@ -267,6 +281,8 @@ def slowloris():
     if extra.recv(16) != b"":
         fail("a client over \"MaxClients\" was let in beside the slow clients")
     extra.close()
+    wait("the refusal over \"MaxClients\" was not told",
+         told_in_case("already %d clients (\"MaxClients\")" % MAX_CLIENTS))
     for s in clients:
         reset_close(s)
     return "%d clients (up to \"MaxClients\") send a byte each per 50 ms and never read; " \
@@ -283,7 +299,7 @@ def connect_hold_burst():
     time.sleep(1.0)
     for s in held:
         reset_close(s)
-    wait("\"MaxClients\" was not told", told("clients (\"MaxClients\")"))
+    wait("\"MaxClients\" was not told", told_in_case("clients (\"MaxClients\")"))
     return "%d connects held for a second, beyond \"MaxClients\" %d" % (made, MAX_CLIENTS)
 
 
@@ -293,7 +309,7 @@ def outsiders():
     for s in held:
         reset_close(s)
     wait("the outsiders' refusal was not told",
-         told("refused: not from a network in \"AllowFrom\""))
+         told_in_case("not from a network in \"AllowFrom\""))
     return "%d connects from 127.0.0.2, outside \"AllowFrom\"" % made
 
 
@@ -317,10 +333,11 @@ def watch(samples, stop):
         time.sleep(0.005)
 
 
-print("memory bound: VmHWM <= %d KiB + %d KiB; descriptors <= %d (%d before)"
-      % (BASE_HWM // 1024, MEMORY_BOUND // 1024, FD_BOUND, BASE_FDS))
+print("bounds: VmHWM <= %d KiB + %d KiB; descriptors <= %d (%d before); %d event lines a second"
+      % (BASE_HWM // 1024, MEMORY_BOUND // 1024, FD_BOUND, BASE_FDS, LINES_A_SECOND))
 for name, case in CASES:
     lines_before = len(open(os.path.join(WORK, "run.err"), "rb").read().splitlines())
+    case_start = len(events())
     samples, stop = [], threading.Event()
     watcher = threading.Thread(target=watch, args=(samples, stop), daemon=True)
     watcher.start()
@@ -343,6 +360,10 @@ for name, case in CASES:
         fail("%s: VmHWM %d KiB, more than %d + %d KiB"
              % (name, hwm // 1024, BASE_HWM // 1024, MEMORY_BOUND // 1024))
     lines = len(open(os.path.join(WORK, "run.err"), "rb").read().splitlines()) - lines_before
+    seconds = time.monotonic() - started
+    if lines > LINES_A_SECOND * (seconds + 1):
+        fail("%s: %d event lines in %.1f s, more than %d a second"
+             % (name, lines, seconds, LINES_A_SECOND))
     print("%-24s %5.1f s  VmRSS %6d KiB  VmHWM %6d KiB  fds max %3d  %6d event lines  %s"
           % (name, took, proc_status("VmRSS") // 1024, hwm // 1024, max(samples, default=0),
              lines, what))
