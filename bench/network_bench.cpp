@@ -2,41 +2,12 @@
 // to a raw TCP client and to an RFC 2217 client, beside a pseudo-terminal
 // client of the same splitter in the same run, and what each of four TCP
 // clients gets when the source writes as fast as it can. Loopback only.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-
+// (gpsd_bench.cpp times whole sentences through the splitter and gpsd.)
+#include "bench/loopback.h"
 #include "bench/switched_on_bench.h"
 
 namespace velmora::bench {
 namespace {
-
-uint16_t FreePort() {
-  UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), length);
-  ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
-  return ntohs(address.sin_port);
-}
-
-UniqueFd ConnectTo(uint16_t port) {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in server{};
-  server.sin_family = AF_INET;
-  server.sin_port = htons(port);
-  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
-    return UniqueFd();
-  }
-  int on = 1;
-  ::setsockopt(fd.get(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-  ::fcntl(fd.get(), F_SETFL, O_NONBLOCK);
-  return fd;
-}
 
 void Drain(int fd) {
   char buffer[4096];
