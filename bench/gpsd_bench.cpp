@@ -124,7 +124,7 @@ bool Hear(int source, const std::string& sentence, std::vector<Listener*> listen
   return left == 0;
 }
 
-void BM_SentenceLatencySplitterVsGpsd(benchmark::State& state) {
+void BM_NetworkSentenceLatencyVsGpsd(benchmark::State& state) {
   uint16_t tcp = FreePort();
   uint16_t rfc = FreePort();
   uint16_t gpsdPort = FreePort();
@@ -214,7 +214,7 @@ void BM_SentenceLatencySplitterVsGpsd(benchmark::State& state) {
   }
   std::filesystem::remove(control);
 }
-BENCHMARK(BM_SentenceLatencySplitterVsGpsd)
+BENCHMARK(BM_NetworkSentenceLatencyVsGpsd)
     ->UseManualTime()
     ->Iterations(1000)
     ->Unit(benchmark::kMicrosecond);
