@@ -89,13 +89,17 @@ void NetworkEndpoints::Prepare(PollSet& set, PortSource* source, bool wantInput)
   clients_.erase(std::remove_if(clients_.begin(), clients_.end(),
                                 [](const std::unique_ptr<TcpClient>& c) { return !c->open(); }),
                  clients_.end());
-  if (raw_) {
-    set.Add(raw_.get(), POLLIN, this, RawListener);
-  }
-  if (rfc2217_) {
-    set.Add(rfc2217_.get(), POLLIN, this, Rfc2217Listener);
-  }
   Millis now = MonotonicMillis();
+  if (now < acceptPausedUntil_) {
+    set.WakeBy(acceptPausedUntil_);
+  } else {
+    if (raw_) {
+      set.Add(raw_.get(), POLLIN, this, RawListener);
+    }
+    if (rfc2217_) {
+      set.Add(rfc2217_.get(), POLLIN, this, Rfc2217Listener);
+    }
+  }
   if (Millis next = lines_.Flush(now); next != 0) {
     set.WakeBy(next);
   }
@@ -138,7 +142,20 @@ void NetworkEndpoints::Accept(int listener, bool rfc2217) {
     UniqueFd socket(::accept4(listener, reinterpret_cast<sockaddr*>(&peer), &length,
                               SOCK_NONBLOCK | SOCK_CLOEXEC));
     if (!socket) {
-      return;  // none waiting, or the host is out of descriptors for now
+      if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+        // The connection stays waiting, the listener ready: without a
+        // rest it would wake every round, for nothing.
+        if (!acceptFailing_) {
+          events_(name_ + ": cannot take connections for now: " + std::strerror(errno));
+        }
+        acceptFailing_ = true;
+        acceptPausedUntil_ = MonotonicMillis() + NetworkLimits::AcceptPause;
+      }
+      return;  // or none waiting
+    }
+    if (acceptFailing_) {
+      acceptFailing_ = false;
+      events_(name_ + ": takes connections again");
     }
     const auto* address = reinterpret_cast<const sockaddr*>(&peer);
     std::string shown = ShowAddress(address);

@@ -7,7 +7,8 @@
 // is one over "MaxClients" (counted over both listeners). The lines about
 // connections are paced (ConnectionLines), so a flood of connects costs a
 // bounded number of lines. The listeners take at most AcceptsPerRound
-// connections a round, so a flood of connects cannot starve the stream.
+// connections a round, so a flood of connects cannot starve the stream,
+// and rest for AcceptPause when the host has no descriptor for one.
 //
 // RFC 2217 settings go to the connected source (PortSource::SetLine): the
 // port has one line, so the last client to change a setting wins, told in
@@ -90,6 +91,9 @@ class NetworkEndpoints final : public PollClient, public ComPortControl {
   LineSettings line_;  // while no source is connected
   TcpClient* changing_ = nullptr;
   ConnectionLines lines_;
+  // While the host has no descriptor for a new connection (AcceptPause).
+  Millis acceptPausedUntil_ = 0;
+  bool acceptFailing_ = false;
 };
 
 }  // namespace velmora

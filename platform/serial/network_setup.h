@@ -41,6 +41,9 @@ struct NetworkLimits {
   // host's queue (of ListenBacklog) for the next round.
   static constexpr int AcceptsPerRound = 64;
   static constexpr int ListenBacklog = 64;
+  // When the host has no descriptor (or memory) for a waiting connection,
+  // the listeners rest this long instead of waking every round at once.
+  static constexpr Millis AcceptPause = 100;
   // Lines about connections (ConnectionLines): per interval, a line for the
   // first refused connection, and lines of their own for the first
   // ToldClientsPerInterval clients let in; the others are counted, and told
