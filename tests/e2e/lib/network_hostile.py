@@ -313,6 +313,33 @@ def outsiders():
     return "%d connects from 127.0.0.2, outside \"AllowFrom\"" % made
 
 
+def cpu_seconds():
+    with open("/proc/%d/stat" % PID, encoding="ascii") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def out_of_descriptors():
+    soft, hard = resource.prlimit(PID, resource.RLIMIT_NOFILE)
+    resource.prlimit(PID, resource.RLIMIT_NOFILE, (BASE_FDS + 3, hard))
+    try:
+        held = [connect(splitter.tcp_port if i % 2 else splitter.rfc_port)
+                for i in range(MAX_CLIENTS - GOOD_CLIENTS)]
+        wait("running out of descriptors was not told",
+             told_in_case("cannot take connections for now: Too many open files"))
+        before = cpu_seconds()
+        time.sleep(1.0)
+        used = cpu_seconds() - before
+    finally:
+        resource.prlimit(PID, resource.RLIMIT_NOFILE, (soft, hard))
+    wait("the waiting clients were not taken once descriptors were free",
+         told_in_case("takes connections again"))
+    for s in held:
+        reset_close(s)
+    return "descriptors limited to %d, %d clients: %.2f s of processor in the next second" \
+        % (BASE_FDS + 3, len(held), used)
+
+
 CASES = [
     ("endless subnegotiation", endless_subnegotiation),
     ("IAC IAC flood", iac_iac_flood),
@@ -321,6 +348,7 @@ CASES = [
     ("connect+close burst", connect_close_burst),
     ("connect+hold burst", connect_hold_burst),
     ("outside AllowFrom", outsiders),
+    ("out of descriptors", out_of_descriptors),
 ]
 
 
