@@ -44,7 +44,9 @@ NetworkEndpoints::NetworkEndpoints(std::string name, EventSink events, Writer wr
       events_(std::move(events)),
       writes_(std::move(writes)),
       maxClients_(maxClients),
-      lines_(name_, events_) {}
+      lines_(name_, events_),
+      settings_(NetworkLimits::SettingLineInterval, events_),
+      refusedSettings_(NetworkLimits::SettingLineInterval, events_) {}
 
 NetworkEndpoints::~NetworkEndpoints() = default;
 
@@ -100,8 +102,10 @@ void NetworkEndpoints::Prepare(PollSet& set, PortSource* source, bool wantInput)
       set.Add(rfc2217_.get(), POLLIN, this, Rfc2217Listener);
     }
   }
-  if (Millis next = lines_.Flush(now); next != 0) {
-    set.WakeBy(next);
+  for (Millis next : {lines_.Flush(now), settings_.Flush(now), refusedSettings_.Flush(now)}) {
+    if (next != 0) {
+      set.WakeBy(next);
+    }
   }
   for (size_t i = 0; i < clients_.size(); ++i) {
     TcpClient& client = *clients_[i];
@@ -238,12 +242,14 @@ LineSettings NetworkEndpoints::Change(const LineSettings& wanted) {
   } else {
     std::string error;
     if (!source_->SetLine(wanted, &error)) {
-      events_(name_ + ": rfc2217 " + who + " asked for " + ShowLine(wanted) +
-              "; refused: " + error);
+      refusedSettings_.Tell(
+          name_ + ": rfc2217 " + who + " asked for " + ShowLine(wanted) + "; refused: " + error,
+          MonotonicMillis());
       return Line();
     }
   }
-  events_(name_ + ": rfc2217 " + who + " set the line to " + ShowLine(Line()));
+  settings_.Tell(name_ + ": rfc2217 " + who + " set the line to " + ShowLine(Line()),
+                 MonotonicMillis());
   return Line();
 }
 

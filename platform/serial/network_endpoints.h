@@ -12,7 +12,8 @@
 //
 // RFC 2217 settings go to the connected source (PortSource::SetLine): the
 // port has one line, so the last client to change a setting wins, told in
-// an event line; a query answers with the settings in force.
+// an event line (paced: PacedLine); a query answers with the settings in
+// force.
 #pragma once
 
 #include <functional>
@@ -25,6 +26,7 @@
 #include "platform/serial/connection_lines.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/network_setup.h"
+#include "platform/serial/paced_line.h"
 #include "platform/serial/poll_set.h"
 #include "platform/serial/port_source.h"
 #include "platform/serial/tcp_client.h"
@@ -91,6 +93,8 @@ class NetworkEndpoints final : public PollClient, public ComPortControl {
   LineSettings line_;  // while no source is connected
   TcpClient* changing_ = nullptr;
   ConnectionLines lines_;
+  PacedLine settings_;
+  PacedLine refusedSettings_;
   // While the host has no descriptor for a new connection (AcceptPause).
   Millis acceptPausedUntil_ = 0;
   bool acceptFailing_ = false;

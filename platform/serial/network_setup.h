@@ -50,6 +50,10 @@ struct NetworkLimits {
   // in one line when the interval is over.
   static constexpr Millis ConnectionLineInterval = 1000;
   static constexpr uint32_t ToldClientsPerInterval = 10;
+  // Lines about RFC 2217 settings changed (and refused) by clients
+  // (PacedLine): the first of an interval at once, the last of the others
+  // when it is over, with their count.
+  static constexpr Millis SettingLineInterval = 1000;
   // Networks in "AllowFrom".
   static constexpr size_t MaxNetworks = 64;
 };

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Hostile clients on the splitter's network endpoints, on loopback
 # addresses only: an endless RFC 2217 subnegotiation, an IAC IAC flood, a
-# storm of option negotiations, slow clients that fill "MaxClients" and
+# storm of option negotiations, a storm of settings, slow clients that fill "MaxClients" and
 # never read, bursts of connects (closed at once, and held beyond
 # "MaxClients"), connects from outside "AllowFrom", and clients waiting
 # while the device is out of descriptors. Through all of it the running

@@ -35,8 +35,8 @@ GOOD_CLIENTS = 2
 # that while it grew) and its escaping buffer (up to twice a source chunk,
 # PortSource::MaxChunk). What a client sends is parsed as it comes and kept
 # at most a subnegotiation's 64 bytes long, so it adds nothing that stays.
-# The rest is room for the allocator. Every case below sends at least
-# 16 MiB, more than the whole bound, so a device that kept what it was sent
+# The rest is room for the allocator. The floods below send 16 MiB or
+# more, more than the whole bound, so a device that kept what it was sent
 # would break it.
 PENDING_LIMIT = 64 * 1024
 MAX_CHUNK = 16 * 1024
@@ -45,9 +45,10 @@ MEMORY_BOUND = MAX_CLIENTS * (2 * PENDING_LIMIT + 2 * MAX_CHUNK) + ALLOCATOR_SLA
 
 # Event lines: per second at most ToldClientsPerInterval clients told
 # connected and closed, a count of the others, a refusal and a count of
-# refusals, and a warning for each client that does not read.
+# refusals (by reason), two lines about settings changed and two about
+# settings refused, and a warning for each client that does not read.
 TOLD_CLIENTS_A_SECOND = 10
-LINES_A_SECOND = 2 * TOLD_CLIENTS_A_SECOND + 3 + MAX_CLIENTS
+LINES_A_SECOND = 2 * TOLD_CLIENTS_A_SECOND + 1 + 3 + 4 + MAX_CLIENTS
 
 IAC, SB, SE, WILL, WONT, DO, DONT, NOP, AYT = 255, 250, 240, 251, 252, 253, 254, 241, 246
 COM_PORT = 44
@@ -183,13 +184,14 @@ def consumed(s, what):
     """Once the splitter answers a SIGNATURE request sent after them, it
     has parsed every byte sent before. The client reads from here on, and
     asks again while the answers to a client that did not read are lost."""
-    s.settimeout(0.1)
     heard = b""
     deadline = time.monotonic() + 20
     while b"Velmora splitter" not in heard[-4096:]:
         if time.monotonic() > deadline:
             fail("%s: the splitter never answered after the flood" % what)
+        s.settimeout(20)
         s.sendall(bytes([IAC, SE, IAC, SB, COM_PORT, 0, IAC, SE]))
+        s.settimeout(0.1)
         ask_again = time.monotonic() + 0.2
         while time.monotonic() < ask_again and b"Velmora splitter" not in heard[-4096:]:
             try:
@@ -265,6 +267,22 @@ def negotiation_storm():
     consumed(s, "negotiation storm")
     reset_close(s)
     return "16 MiB of IAC DO/WILL/DONT/WONT, NOP, AYT; never reads the answers"
+
+
+def settings_storm():
+    s = connect(splitter.rfc_port)
+
+    def sub(*body):
+        return bytes([IAC, SB, COM_PORT, *body, IAC, SE])
+    storm = (sub(1, 0, 0, 0x25, 0x80) + sub(5, 9) + sub(1, 0, 0, 0x12, 0xC0) + sub(5, 8) +
+             sub(4, 2) + sub(4, 1) + sub(5, 12) + sub(5, 11))
+    send_all(s, bytes([IAC, WILL, COM_PORT]) + storm * ((1 << 20) // len(storm)),
+             "settings storm")
+    consumed(s, "settings storm")
+    reset_close(s)
+    wait("the last setting was not told",
+         told_in_case("set the line to 4800 8N1, DTR on, RTS on"))
+    return "1 MiB of RFC 2217 baud rate, stop bits, DTR and RTS changes, back to 4800 8N1"
 
 
 def slowloris():
@@ -344,6 +362,7 @@ CASES = [
     ("endless subnegotiation", endless_subnegotiation),
     ("IAC IAC flood", iac_iac_flood),
     ("negotiation storm", negotiation_storm),
+    ("settings storm", settings_storm),
     ("slowloris", slowloris),
     ("connect+close burst", connect_close_burst),
     ("connect+hold burst", connect_hold_burst),
