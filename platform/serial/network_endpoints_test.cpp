@@ -240,20 +240,22 @@ TEST(NetworkEndpointsAcceptTest, OutOfDescriptorsTheListenersRest) {
     struct Limit {
       rlimit before{};
       std::vector<UniqueFd> taken;
-      Limit(int fd) {
+      explicit Limit(int fd) {
         ::getrlimit(RLIMIT_NOFILE, &before);
         rlimit low = before;
-        low.rlim_cur = 256;
-        ::setrlimit(RLIMIT_NOFILE, &low);
-        for (int copy = 0; (copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0)) >= 0;) {
+        low.rlim_cur = std::min<rlim_t>(256, before.rlim_cur);
+        lowered = ::setrlimit(RLIMIT_NOFILE, &low) == 0;
+        for (int copy = 0; lowered && (copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0)) >= 0;) {
           taken.emplace_back(copy);
         }
       }
+      bool lowered = false;
       ~Limit() {
         taken.clear();
         ::setrlimit(RLIMIT_NOFILE, &before);
       }
     } limit(client.get());
+    ASSERT_TRUE(limit.lowered);
     // A round that fails to take it leaves the listener out of the next
     // one, which only waits for the rest to end; then it tries again.
     for (int round = 0; round < 4; ++round) {
