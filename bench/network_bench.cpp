@@ -49,11 +49,10 @@ void BM_NetworkLatency(benchmark::State& state) {
         wait.push_back(pollfd{fds[i], static_cast<short>(heard[i] ? 0 : POLLIN), 0});
       }
       ::poll(wait.data(), wait.size(), 100);
-      Clock::time_point now = Clock::now();
       for (size_t i = 0; i < fds.size(); ++i) {
         if (!heard[i] && ::read(fds[i], buffer, sizeof buffer) > 0) {
           heard[i] = true;
-          samples[i].push_back(Micros(now - start));
+          samples[i].push_back(Micros(Clock::now() - start));  // each read's own moment
           --left;
         }
       }
