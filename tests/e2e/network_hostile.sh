@@ -9,6 +9,7 @@
 # lines, and socat and pyserial's rfc2217:// client hear every sentence of
 # the source.
 source "$(dirname "$0")/lib/tmux.sh" "$1"
+CURRENT=none  # no window here: a failure shows the running device's lines
 command -v socat >/dev/null || fail "socat is missing (scripts/setup.sh installs it)"
 /usr/bin/python3 -c 'import serial' 2>/dev/null || fail "python3-serial is missing (scripts/setup.sh installs it)"
 
