@@ -15,8 +15,6 @@ the running device must stay alive, its descriptors must stay within
 import os
 import resource
 import select
-import socket
-import struct
 import subprocess
 import sys
 import threading
@@ -24,6 +22,8 @@ import time
 
 import serial
 
+from hostile_clients import (AYT, COM_PORT, DO, DONT, IAC, NOP, SB, SE, WILL, WONT, burst,
+                             connect, consumed, reset_close, send_all)
 from splitter_run import Splitter, children, events, fail, stop_all, told, wait
 
 BUILD, DEVICE, WORK = sys.argv[1:4]
@@ -50,9 +50,6 @@ MEMORY_BOUND = MAX_CLIENTS * (2 * PENDING_LIMIT + 2 * MAX_CHUNK) + ALLOCATOR_SLA
 TOLD_CLIENTS_A_SECOND = 10
 LINES_A_SECOND = 2 * TOLD_CLIENTS_A_SECOND + 1 + 3 + 4 + MAX_CLIENTS
 
-IAC, SB, SE, WILL, WONT, DO, DONT, NOP, AYT = 255, 250, 240, 251, 252, 253, 254, 241, 246
-COM_PORT = 44
-
 # Enough descriptors of our own for the connect-and-hold bursts.
 soft, hard = resource.getrlimit(resource.RLIMIT_NOFILE)
 resource.setrlimit(resource.RLIMIT_NOFILE, (max(soft, min(hard, 8192)), hard))
@@ -60,6 +57,7 @@ HOLD = min(3000, max(soft, min(hard, 8192)) - 200)
 
 splitter = Splitter(BUILD, DEVICE, WORK, max_clients=MAX_CLIENTS)
 PID = splitter.pid
+PORTS = (splitter.tcp_port, splitter.rfc_port)
 
 
 def proc_status(field):
@@ -162,74 +160,6 @@ def told_in_case(text):
     return lambda: text in events()[case_start:]
 
 
-def connect(port, timeout=20.0):
-    s = socket.socket()
-    s.settimeout(timeout)
-    s.connect(("127.0.0.1", port))
-    return s
-
-
-def send_all(s, data, what):
-    view = memoryview(data)
-    try:
-        while view:
-            view = view[s.send(view[:1 << 20]):]
-    except OSError as error:
-        fail("%s: the splitter stopped taking bytes (%s)" % (what, error))
-
-
-def consumed(s, what):
-    """Once the splitter answers a SIGNATURE request sent after them, it
-    has parsed every byte sent before. The client reads from here on, and
-    asks again while the answers to a client that did not read are lost."""
-    heard = b""
-    deadline = time.monotonic() + 20
-    while b"Velmora splitter" not in heard[-4096:]:
-        if time.monotonic() > deadline:
-            fail("%s: the splitter never answered after the flood" % what)
-        s.settimeout(20)
-        s.sendall(bytes([IAC, SE, IAC, SB, COM_PORT, 0, IAC, SE]))
-        s.settimeout(0.1)
-        ask_again = time.monotonic() + 0.2
-        while time.monotonic() < ask_again and b"Velmora splitter" not in heard[-4096:]:
-            try:
-                chunk = s.recv(65536)
-            except socket.timeout:
-                continue
-            if not chunk:
-                fail("%s: the splitter hung up" % what)
-            heard = heard[-4096:] + chunk
-
-
-def reset_close(s):
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
-    s.close()
-
-
-def burst(rate, seconds, hold, source="127.0.0.1", limit=None):
-    """Connects to both ports in turn at about `rate` a second; closes
-    each at once (with a reset) unless hold; returns (made, held)."""
-    held = []
-    made = 0
-    start = time.monotonic()
-    ports = (splitter.tcp_port, splitter.rfc_port)
-    while time.monotonic() - start < seconds and (limit is None or made < limit):
-        due = int((time.monotonic() - start) * rate) + 1
-        while made < due and (limit is None or made < limit):
-            s = socket.socket(socket.AF_INET, socket.SOCK_STREAM | socket.SOCK_NONBLOCK)
-            if source != "127.0.0.1":
-                s.setsockopt(socket.IPPROTO_IP, 24, 1)  # IP_BIND_ADDRESS_NO_PORT
-                s.bind((source, 0))
-            s.connect_ex(("127.0.0.1", ports[made % 2]))
-            made += 1
-            if hold:
-                held.append(s)
-            else:
-                reset_close(s)
-        time.sleep(0.001)
-    return made, held
-
-
 # The cases.
 def endless_subnegotiation():
     s = connect(splitter.rfc_port)
@@ -306,12 +236,12 @@ def slowloris():
 
 
 def connect_close_burst():
-    made, _ = burst(10000, 2.0, hold=False)
+    made, _ = burst(PORTS, 10000, 2.0, hold=False)
     return "%d connects then resets in 2 s (both ports)" % made
 
 
 def connect_hold_burst():
-    made, held = burst(10000, 2.0, hold=True, limit=HOLD)
+    made, held = burst(PORTS, 10000, 2.0, hold=True, limit=HOLD)
     time.sleep(1.0)
     for s in held:
         reset_close(s)
@@ -320,7 +250,7 @@ def connect_hold_burst():
 
 
 def outsiders():
-    made, held = burst(10000, 1.0, hold=True, source="127.0.0.2", limit=2000)
+    made, held = burst(PORTS, 10000, 1.0, hold=True, source="127.0.0.2", limit=2000)
     time.sleep(0.5)
     for s in held:
         reset_close(s)
@@ -399,6 +329,7 @@ for name, case in CASES:
     took = time.monotonic() - started
     stop.set()
     watcher.join()
+    heard.append(last_heard())
     if not alive():
         fail("%s: the running device has gone (exit %s)" % (name, splitter.run.returncode))
     mark = sequence
