@@ -102,6 +102,11 @@ bool StatusServer::Open(const std::string& devFolder, std::string* error) {
   return true;
 }
 
+size_t StatusServer::waiting() const {
+  return static_cast<size_t>(std::count_if(readers_.begin(), readers_.end(),
+                                           [](const Reader& r) { return r.socket.valid(); }));
+}
+
 void StatusServer::Prepare(PollSet& set) {
   // Readers that are done leave between rounds.
   readers_.erase(std::remove_if(readers_.begin(), readers_.end(),
@@ -153,9 +158,7 @@ void StatusServer::Accept() {
     if (!socket) {
       return;  // none waiting, or out of descriptors for now
     }
-    size_t waiting = static_cast<size_t>(std::count_if(
-        readers_.begin(), readers_.end(), [](const Reader& r) { return r.socket.valid(); }));
-    if (waiting >= StatusLimits::MaxWaitingReaders) {
+    if (waiting() >= StatusLimits::MaxWaitingReaders) {
       continue;  // closed unanswered
     }
     if (!made) {

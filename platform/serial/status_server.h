@@ -53,7 +53,7 @@ class StatusServer final : public PollClient {
   bool Open(const std::string& devFolder, std::string* error);
   bool isOpen() const { return listener_.valid(); }
   // Answers not yet taken whole.
-  size_t waiting() const { return readers_.size(); }
+  size_t waiting() const;
 
   // Adds the socket and the waiting answers to this round.
   void Prepare(PollSet& set);
