@@ -76,14 +76,15 @@ std::string FormatPortsTable(const std::string& listing) {
 
 std::string FormatStatusTable(const std::vector<EndpointStatus>& records) {
   std::vector<Row> rows = {
-      Row{"ENDPOINT", "TERMINAL", "PORT", "OPEN", "SENT", "RECEIVED", "DROPPED", "DRIVER"}};
+      Row{"ENDPOINT", "TERMINAL", "OPEN", "SENT", "RECEIVED", "DROPPED", "PORT", "DRIVER"}};
   for (const EndpointStatus& record : records) {
     bool counted = record.kind == "pty" || IsClient(record);
     auto count = [counted](uint64_t value) { return counted ? std::to_string(value) : "-"; };
     rows.push_back(Row{IsClient(record) ? record.kind + " " + record.address : record.link,
-                       record.terminal.empty() ? "-" : record.terminal, record.port + ":",
+                       record.terminal.empty() ? "-" : record.terminal,
                        counted ? (record.open ? "yes" : "no") : "-", count(record.sent),
-                       count(record.received), count(record.dropped), record.driver});
+                       count(record.received), count(record.dropped), record.port + ":",
+                       record.driver});
   }
   return FormatColumns(rows);
 }

@@ -17,8 +17,9 @@ class Device;
 // column as wide as its longest entry, so that long paths keep it aligned.
 std::string FormatPortsTable(const std::string& listing);
 
-// The live status as such a table: the listing's columns with whether a
-// program has the endpoint open and its bytes sent, received and dropped.
+// The live status as such a table: the listing's columns with, before the
+// port and its driver, whether a program has the endpoint open and its
+// bytes sent, received and dropped.
 // A network client is a row of its own, named as in the event lines
 // ("tcp 127.0.0.1:40112").
 std::string FormatStatusTable(const std::vector<EndpointStatus>& records);

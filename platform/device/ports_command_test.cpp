@@ -56,14 +56,14 @@ std::vector<EndpointStatus> LiveRecords() {
 
 TEST(PortsTable, LiveStatusAddsTheClientsAndTheirCounts) {
   EXPECT_EQ(FormatStatusTable(LiveRecords()),
-            "ENDPOINT              TERMINAL    PORT   OPEN  SENT    RECEIVED  DROPPED  DRIVER\n"
-            "/d/dev/COM5           /dev/pts/3  COM5:  yes   123456  13        0        splitter "
+            "ENDPOINT              TERMINAL    OPEN  SENT    RECEIVED  DROPPED  PORT   DRIVER\n"
+            "/d/dev/COM5           /dev/pts/3  yes   123456  13        0        COM5:  splitter "
             "holding COM3\n"
-            "/d/dev/COM5-2\"q\"      /dev/pts/4  COM5:  no    0       0         77       splitter "
+            "/d/dev/COM5-2\"q\"      /dev/pts/4  no    0       0         77       COM5:  splitter "
             "holding COM3\n"
-            "tcp://127.0.0.1:4001  -           COM5:  -     -       -         -        splitter "
+            "tcp://127.0.0.1:4001  -           -     -       -         -        COM5:  splitter "
             "holding COM3\n"
-            "tcp 127.0.0.1:40112   -           COM5:  yes   9       0         1        splitter "
+            "tcp 127.0.0.1:40112   -           yes   9       0         1        COM5:  splitter "
             "holding COM3\n");
 }
 
