@@ -79,7 +79,7 @@ class SwitchedOnDevice final : public PollClient {
   // something else than stopping).
   void Resume() { stopped_ = false; }
   // One line for the service manager: ports served, endpoints, clients
-  // with an endpoint open, bytes dropped.
+  // (with an endpoint open, or connected over the network), bytes dropped.
   std::string Summary() const;
 
   // The endpoints, one line each: link, terminal, port, what it serves.
