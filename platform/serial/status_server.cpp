@@ -202,13 +202,20 @@ bool AskStatus(const std::string& devFolder, std::string* answer, std::string* e
   if (!SocketAddress(folder.get(), devFolder, &address, error)) {
     return false;
   }
+  Millis end = MonotonicMillis() + StatusLimits::AnswerWait;
   UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
-  if (!socket ||
-      ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+  // A full queue of connections (many asking at once) is waited out.
+  int connected = -1;
+  while (socket &&
+         (connected = ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&address),
+                                sizeof address)) != 0 &&
+         (errno == EAGAIN || errno == EINTR) && MonotonicMillis() < end) {
+    ::poll(nullptr, 0, 10);
+  }
+  if (connected != 0) {
     *error = Why("cannot reach the status socket " + devFolder + "/" + StatusLimits::SocketName);
     return false;
   }
-  Millis end = MonotonicMillis() + StatusLimits::AnswerWait;
   char buffer[16 * 1024];
   while (true) {
     Millis now = MonotonicMillis();
