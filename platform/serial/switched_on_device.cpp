@@ -178,19 +178,26 @@ void SwitchedOnDevice::GiveAccess(const Running& running) {
 }
 
 std::string SwitchedOnDevice::Summary() const {
-  size_t served =
-      static_cast<size_t>(std::count_if(ports_.begin(), ports_.end(), [](const auto& entry) {
-        return entry.second.port != nullptr;
-      }));
+  // Counted in place (not through Snapshot): it is asked every round.
+  size_t served = 0;
   size_t endpoints = 0;
   size_t clients = 0;
   uint64_t dropped = 0;
-  for (const EndpointStatus& record : Snapshot()) {
-    bool client = record.kind == "tcp" || record.kind == "rfc2217";
-    endpoints += record.kind == "pty" ? 1 : 0;
-    if (record.kind == "pty" || client) {
-      clients += record.open ? 1 : 0;
-      dropped += record.dropped;
+  for (const auto& [name, running] : ports_) {
+    if (!running.port) {
+      continue;
+    }
+    ++served;
+    for (const PtyEndpoint* endpoint : running.port->endpoints()) {
+      ++endpoints;
+      clients += endpoint->clientOpen() ? 1 : 0;
+      dropped += endpoint->dropped();
+    }
+    if (const NetworkEndpoints* network = running.port->network()) {
+      for (const auto& client : network->clients()) {
+        clients += client->open() ? 1 : 0;
+        dropped += client->open() ? client->dropped() : 0;
+      }
     }
   }
   return std::to_string(served) + (served == 1 ? " port" : " ports") + " served, " +
