@@ -37,7 +37,8 @@ const char* const DeviceUsage =
     "                       apply a board's .reg file (CE dialect) to the registry\n"
     "  run                  switch the device on: serve its running serial ports on\n"
     "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
-    "  ports                list the endpoints of the device while it is switched on\n"
+    "  ports [--json]       list the endpoints of the device while it is switched on,\n"
+    "                       with their clients and bytes (--json: for scripts)\n"
     "\n"
     "options (before the command):\n"
     "  -d, --device DIR     the device folder\n"
@@ -97,6 +98,7 @@ struct Parsed {
   bool version = false;
   std::string operand;  // the one operand of the chosen command, if any
   bool force = false;
+  bool json = false;
   std::vector<std::string> from;
   bool bspImport = false;
   BspOptions bsp;
@@ -138,6 +140,9 @@ void AddCommand(CLI::App& parent, const Command& command, Parsed* parsed) {
   std::string name = command.name;
   if (name == "stage-update") {
     sub->add_flag("--force", parsed->force, "stage a file that is not a PE image");
+  }
+  if (name == "ports") {
+    sub->add_flag("--json", parsed->json, "the endpoints as JSON");
   }
   if (name == "init") {
     sub->add_option("--from", parsed->from, "a board's .reg file")->allow_extra_args(false);
@@ -309,6 +314,7 @@ bool ReadDeviceCommandLine(const std::vector<std::string>& args, DeviceCommandLi
   }
   line->folder = parsed.folder;
   line->force = parsed.force;
+  line->json = parsed.json;
   line->from = parsed.from;
   line->bspImport = parsed.bspImport;
   line->bsp = parsed.bsp;

@@ -20,6 +20,7 @@ struct DeviceCommandLine {
   std::vector<std::string> operands;
   uint32_t handle = 0;  // deactivate HANDLE
   bool force = false;   // stage-update --force
+  bool json = false;    // ports --json
   // A board's .reg files (the CE build's dialect): init DIR --from FILE
   // (repeatable) and reg import --bsp FILE, with -D NAME[=VALUE], -I DIR,
   // --strings FILE and --skip-missing-includes for both.

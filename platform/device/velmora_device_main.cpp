@@ -126,7 +126,7 @@ int RunCommand(const DeviceCommandLine& line) {
     return RunSwitchOn(*device);
   }
   if (command == "ports") {
-    return RunPorts(*device);
+    return RunPorts(*device, line.json);
   }
   if (command == "version") {
     return RunVersion(device->versions(), line.operands[0]);

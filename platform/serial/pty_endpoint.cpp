@@ -93,6 +93,7 @@ void PtyEndpoint::LookForClient() {
   dropping_ = false;
   sent_ = 0;
   dropped_ = 0;
+  received_ = 0;
   events_(label_ + ": client opened");
 }
 
@@ -190,6 +191,7 @@ long PtyEndpoint::ReadClient(char* buffer, size_t capacity) {
   }
   ssize_t count = ::read(master_.get(), buffer, capacity);
   if (count > 0) {
+    received_ += static_cast<uint64_t>(count);
     return count;
   }
   if (count < 0 && (errno == EAGAIN || errno == EINTR)) {

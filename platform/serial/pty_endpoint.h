@@ -80,9 +80,10 @@ class PtyEndpoint {
   void ClientGone();
 
   // Of the current or last client: bytes passed to the terminal, bytes
-  // dropped for it.
+  // dropped for it, bytes it wrote.
   uint64_t sent() const { return sent_; }
   uint64_t dropped() const { return dropped_; }
+  uint64_t received() const { return received_; }
 
  private:
   PtyEndpoint(UniqueFd master, std::string linkPath, std::string slavePath, std::string label,
@@ -105,6 +106,7 @@ class PtyEndpoint {
   Millis lastDropLine_ = 0;
   uint64_t sent_ = 0;
   uint64_t dropped_ = 0;
+  uint64_t received_ = 0;
 };
 
 }  // namespace velmora

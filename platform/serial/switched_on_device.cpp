@@ -48,6 +48,9 @@ void SwitchedOnDevice::Start() {
   RemoveStaleLinks(devFolder_);
   table_.StartGuard();
   std::string error;
+  if (!status_.Open(devFolder_, &error)) {
+    Tell(error + "; `velmora-device ports` shows no live status");
+  }
   if (!watch_.Open(deviceFolder_, &error)) {
     Tell(error + "; looking for changes every " + std::to_string(FollowInterval) + " ms instead");
   }
@@ -75,6 +78,7 @@ bool SwitchedOnDevice::RunOnce(Millis limit, int stopFd) {
     set_.WakeBy(nextFollow_);
   }
   table_.Prepare(set_);
+  status_.Prepare(set_);
   for (auto& [name, running] : ports_) {
     if (running.port) {
       running.port->Prepare(set_);
@@ -174,6 +178,7 @@ void SwitchedOnDevice::GiveAccess(const Running& running) {
 }
 
 std::string SwitchedOnDevice::Summary() const {
+  // Counted in place (not through Snapshot): it is asked every round.
   size_t served = 0;
   size_t endpoints = 0;
   size_t clients = 0;
@@ -187,6 +192,12 @@ std::string SwitchedOnDevice::Summary() const {
       ++endpoints;
       clients += endpoint->clientOpen() ? 1 : 0;
       dropped += endpoint->dropped();
+    }
+    if (const NetworkEndpoints* network = running.port->network()) {
+      for (const auto& client : network->clients()) {
+        clients += client->open() ? 1 : 0;
+        dropped += client->open() ? client->dropped() : 0;
+      }
     }
   }
   return std::to_string(served) + (served == 1 ? " port" : " ports") + " served, " +
@@ -422,42 +433,35 @@ void SwitchedOnDevice::GiveEndpoints() {
   }
 }
 
+std::string SwitchedOnDevice::Serves(const Running& running) const {
+  const ServedPort& port = *running.port;
+  if (port.ownSource() == nullptr) {
+    return running.holds.empty() ? "splitter, waiting: " + running.waiting
+                                 : "splitter holding " + running.holds;
+  }
+  std::string what = port.ownSource()->Describe();
+  if (!running.heldBy.empty()) {
+    what += " (held by the splitter on " + running.heldBy + ")";
+  }
+  return what;
+}
+
+std::vector<EndpointStatus> SwitchedOnDevice::Snapshot() const {
+  std::vector<EndpointStatus> records;
+  for (const auto& [name, running] : ports_) {
+    if (running.port) {
+      AddPortStatus(*running.port, Serves(running), running.setup.network.listenAddress, &records);
+    }
+  }
+  return records;
+}
+
 std::string SwitchedOnDevice::Listing() const {
   std::string text;
-  for (const auto& [name, running] : ports_) {
-    const ServedPort* port = running.port.get();
-    if (port == nullptr) {
-      continue;
-    }
-    std::string what;
-    if (port->ownSource() != nullptr) {
-      what = port->ownSource()->Describe();
-      if (!running.heldBy.empty()) {
-        what += " (held by the splitter on " + running.heldBy + ")";
-      }
-    } else {
-      what = running.holds.empty() ? "splitter, waiting: " + running.waiting
-                                   : "splitter holding " + running.holds;
-    }
-    const std::string& portName = name;  // a lambda cannot name a structured binding
-    auto line = [&](const std::string& link, const std::string& terminal) {
-      text += EndpointListRow(link, terminal, portName, what);
-    };
-    if (port->endpoints().empty()) {
-      line("-", "-");
-    }
-    for (const auto& endpoint : port->endpoints()) {
-      line(endpoint->linkPath(), endpoint->slavePath());
-    }
-    if (const NetworkEndpoints* network = port->network()) {
-      const std::string& host = running.setup.network.listenAddress;
-      std::string shown = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-      if (network->tcpPort() != 0) {
-        line("tcp://" + shown + ":" + std::to_string(network->tcpPort()), "-");
-      }
-      if (network->rfc2217Port() != 0) {
-        line("rfc2217://" + shown + ":" + std::to_string(network->rfc2217Port()), "-");
-      }
+  for (const EndpointStatus& record : Snapshot()) {
+    if (record.kind == "pty" || record.kind == "none" || record.kind == "listener") {
+      text += EndpointListRow(record.link, record.terminal.empty() ? "-" : record.terminal,
+                              record.port, record.driver);
     }
   }
   return text;

@@ -10,7 +10,8 @@
 // starts afresh and reads its key again, and takes back the endpoints of
 // its COM name when they are still kept (see EndpointTable). Every event
 // is one line to the event sink; DIR/dev/.ports lists the endpoints for
-// `velmora-device ports`.
+// `velmora-device ports`, and the socket DIR/dev/.status answers with their
+// live state (StatusServer).
 //
 // One thread: everything runs in RunOnce, one poll() round at a time. The
 // device sleeps while nothing happens: it reads "Drivers\Active" again when
@@ -31,10 +32,12 @@
 #include "platform/registry/registry_watch.h"
 #include "platform/serial/active_ports.h"
 #include "platform/serial/driver_setup.h"
+#include "platform/serial/endpoint_status.h"
 #include "platform/serial/endpoint_table.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/poll_set.h"
 #include "platform/serial/served_port.h"
+#include "platform/serial/status_server.h"
 
 namespace velmora {
 
@@ -76,11 +79,13 @@ class SwitchedOnDevice final : public PollClient {
   // something else than stopping).
   void Resume() { stopped_ = false; }
   // One line for the service manager: ports served, endpoints, clients
-  // with an endpoint open, bytes dropped.
+  // (with an endpoint open, or connected over the network), bytes dropped.
   std::string Summary() const;
 
   // The endpoints, one line each: link, terminal, port, what it serves.
   std::string Listing() const;
+  // The endpoints and network clients with their counters now.
+  std::vector<EndpointStatus> Snapshot() const;
   // A served port by name ("COM5"), or null.
   const ServedPort* Find(const std::string& name) const;
   const EndpointTable& endpoints() const { return table_; }
@@ -117,6 +122,8 @@ class SwitchedOnDevice final : public PollClient {
   void Release(Running& splitter);
   void GiveEndpoints();
   void WriteListing();
+  // What a port serves, for the list.
+  std::string Serves(const Running& running) const;
   void Tell(const std::string& line) { events_(line); }
 
   enum Tag { StopTag, RegistryTag };
@@ -138,6 +145,7 @@ class SwitchedOnDevice final : public PollClient {
   bool stopped_ = false;
   std::string listing_;
   bool listed_ = false;
+  StatusServer status_{[this] { return EncodeStatus(Snapshot()); }};
 };
 
 }  // namespace velmora
