@@ -57,6 +57,30 @@ const std::string& SampleDevice() {
   return folder;
 }
 
+// The sample device with 100,000 keys more (groups of 100 keys with three
+// values each): the first screen must not wait for the registry's size.
+const std::string& LargeDevice() {
+  static const std::string folder = [] {
+    std::string pattern = "/tmp/velmora-startup-XXXXXX";
+    std::string made = std::string(::mkdtemp(pattern.data())) + "/device";
+    std::string error;
+    std::string text = "REGEDIT4\n";
+    for (int k = 0; k < 100000; ++k) {
+      text += "[HKEY_LOCAL_MACHINE\\Bulk\\Group" + std::to_string(k / 100) + "\\Key" +
+              std::to_string(k % 100) + "]\n\"Name\"=\"COM1:\"\n\"Hnd\"=dword:04030201\n" +
+              "\"Flag\"=hex:01\n";
+    }
+    std::unique_ptr<Device> device;
+    if (!Device::CreateSample(made, &error) || !(device = Device::Open(made, &error)) ||
+        !device->registry().ImportText(text, &error)) {
+      std::fprintf(stderr, "startup bench: %s\n", error.c_str());
+      std::abort();
+    }
+    return made;
+  }();
+  return folder;
+}
+
 std::string Program() {
   const char* chosen = std::getenv("VELMORA_CFG");
   return chosen != nullptr && *chosen != 0 ? chosen : VELMORA_BUILD_DIR "/VelmoraCfg";
@@ -72,7 +96,7 @@ bool Complete(const std::string& output) {
 }
 
 // One start on a fresh pseudo-terminal whose other end only reads.
-double StartOnSilentPty(const std::string& program) {
+double StartOnSilentPty(const std::string& program, const std::string& device) {
   int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
     std::abort();
@@ -82,7 +106,6 @@ double StartOnSilentPty(const std::string& program) {
   size.ws_row = 24;
   size.ws_col = 80;
   ::ioctl(master, TIOCSWINSZ, &size);
-  const std::string& device = SampleDevice();  // made here, not in the child
   Clock::time_point start = Clock::now();
   pid_t child = ::fork();
   if (child == 0) {
@@ -279,9 +302,10 @@ void Report(benchmark::State& state, double seconds) {
   state.SetIterationTime(seconds);
 }
 
-void BM_StartupSilentPty(benchmark::State& state, const std::string& program) {
+void BM_StartupSilentPty(benchmark::State& state, const std::string& program, bool large) {
+  const std::string& device = large ? LargeDevice() : SampleDevice();  // not in the child
   for (auto _ : state) {
-    Report(state, StartOnSilentPty(program));
+    Report(state, StartOnSilentPty(program, device));
   }
 }
 
@@ -294,7 +318,7 @@ void BM_StartupTmux(benchmark::State& state, const std::string& program) {
 
 void Register(const std::string& name, const std::string& program) {
   for (auto* bench : {benchmark::RegisterBenchmark(("BM_StartupSilentPty/" + name).c_str(),
-                                                   BM_StartupSilentPty, program),
+                                                   BM_StartupSilentPty, program, false),
                       benchmark::RegisterBenchmark(("BM_StartupTmux/" + name).c_str(),
                                                    BM_StartupTmux, program)}) {
     bench->UseManualTime()
@@ -309,6 +333,13 @@ const bool registered = [] {
   // What starting any process that draws the two markers costs here.
   Register("floor", "/bin/echo Configuration Verbinde mit");
   Register("ours", Program());
+  benchmark::RegisterBenchmark("BM_StartupSilentPty/ours-100k-keys", BM_StartupSilentPty, Program(),
+                               true)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1)
+      ->Repetitions(11)
+      ->DisplayAggregatesOnly(true);
   const char* reference = std::getenv("VELMORA_CFG_REFERENCE");
   if (reference != nullptr && *reference != 0) {
     Register("reference", reference);

@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(g++ clang libclang-rt-14-dev cmake make ninja-build libgtest-dev libgmock-dev libbenchmark-dev libfinal-dev libgpm-dev tmux
           gpsd gpsd-clients qt6-base-dev libqt6svg6 xvfb xauth fonts-dejavu-core fonts-dejavu-extra
           dpkg-dev man-db groff-base clang-format libcli11-dev picocom
-          lintian bash-completion libsystemd-dev pkg-config systemd python3-serial util-linux socat)
+          lintian bash-completion libsystemd-dev liblmdb-dev pkg-config systemd python3-serial util-linux socat time)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

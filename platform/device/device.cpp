@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "platform/device/sample_device.h"
+#include "platform/registry/legacy_migration.h"
 
 namespace velmora {
 
@@ -44,23 +45,32 @@ bool MakeFolders(const std::string& path, std::string* error) {
 
 }  // namespace
 
-Device::Device(std::string folder, std::unique_ptr<Hive> registry)
+Device::Device(std::string folder, std::unique_ptr<LmdbRegistry> registry)
     : folder_(std::move(folder)),
       registry_(std::move(registry)),
       files_(folder_ + "/root"),
-      devices_(*registry_, files_, folder_ + "/device.state"),
+      devices_(*registry_, files_),
       versions_(files_) {}
 
+bool Device::HoldsDevice(const std::string& folder) {
+  return Exists(StorePath(folder)) || Exists(folder + "/registry.reg") || Exists(folder + "/root");
+}
+
 std::unique_ptr<Device> Device::Open(const std::string& folder, std::string* error) {
-  if (!IsFolder(folder + "/root") || !Exists(folder + "/registry.reg")) {
-    *error = "'" + folder + "' is not a device folder (it needs registry.reg and root/)";
+  if (!IsFolder(folder + "/root") ||
+      (!Exists(StorePath(folder)) && !Exists(folder + "/registry.reg"))) {
+    *error = "'" + folder + "' is not a device folder (it needs registry.mdb and root/)";
     return nullptr;
   }
-  std::unique_ptr<Hive> hive = Hive::Open(folder + "/registry.reg", error);
-  if (!hive) {
+  bool migrated = false;
+  if (!MigrateTextRegistry(folder, &migrated, error)) {
     return nullptr;
   }
-  return std::unique_ptr<Device>(new Device(folder, std::move(hive)));
+  std::unique_ptr<LmdbRegistry> registry = LmdbRegistry::Open(StorePath(folder), false, error);
+  if (!registry) {
+    return nullptr;
+  }
+  return std::unique_ptr<Device>(new Device(folder, std::move(registry)));
 }
 
 bool Device::CreateSample(const std::string& folder, std::string* error) {
@@ -74,25 +84,29 @@ bool Device::CreateSample(const std::string& folder, std::string* error) {
 
 bool Device::Create(const std::string& folder,
                     const std::function<bool(Device&, std::string*)>& fill, std::string* error) {
-  if (Exists(folder + "/registry.reg") || Exists(folder + "/root")) {
+  if (HoldsDevice(folder)) {
     *error = "'" + folder + "' holds a device already; it is left as it is";
     return false;
   }
   if (!MakeFolders(folder + "/root", error)) {
     return false;
   }
-  std::unique_ptr<Hive> hive = Hive::Open(folder + "/registry.reg", error);
-  if (!hive) {
+  std::unique_ptr<LmdbRegistry> registry = LmdbRegistry::Open(StorePath(folder), true, error);
+  if (!registry) {
     return false;
   }
-  Device device(folder, std::move(hive));
-  if (!fill(device, error)) {
-    return false;
-  }
-  // The new registry in registry.reg itself, readable as a whole.
-  if (!device.devices().Boot() || !device.registry().Compact(error)) {
+  Device device(folder, std::move(registry));
+  // One change: the new device is there whole or not at all.
+  Status status = device.registry().Atomically([&] {
+    if (!fill(device, error)) {
+      return StatusInvalidParameter;
+    }
+    return device.devices().Boot() ? StatusSuccess : StatusRegistryIoFailed;
+  });
+  if (status != StatusSuccess) {
     if (error->empty()) {
-      *error = device.devices().log().back();
+      *error = device.registry().lastError().empty() ? device.devices().log().back()
+                                                     : device.registry().lastError();
     }
     return false;
   }
@@ -113,8 +127,7 @@ std::string Device::DefaultFolder() {
 }
 
 std::unique_ptr<Device> Device::OpenOrCreate(const std::string& folder, std::string* error) {
-  if (!Exists(folder + "/registry.reg") && !Exists(folder + "/root") &&
-      !CreateSample(folder, error)) {
+  if (!HoldsDevice(folder) && !CreateSample(folder, error)) {
     return nullptr;
   }
   return Open(folder, error);

@@ -1,6 +1,8 @@
-// A simulated handheld kept in a folder: "registry.reg" (its registry),
-// "root/" (its file system) and "device.state" (the device manager's
-// counters). Owns the real implementations of the platform services.
+// A simulated handheld kept in a folder: "registry.mdb" (its registry, with
+// the device manager's counters) and "root/" (its file system). Owns the
+// real implementations of the platform services. A folder of an older
+// version (registry.reg, registry.journal, device.state) is migrated when
+// it is first opened.
 #pragma once
 
 #include <functional>
@@ -10,7 +12,7 @@
 #include "platform/device/simulated_device_manager.h"
 #include "platform/files/device_files.h"
 #include "platform/platform.h"
-#include "platform/registry/hive.h"
+#include "platform/registry/lmdb_registry.h"
 #include "platform/version/pe_version_resources.h"
 
 namespace velmora {
@@ -37,7 +39,11 @@ class Device {
   // Opens folder, creating the sample device there first when it holds none.
   static std::unique_ptr<Device> OpenOrCreate(const std::string& folder, std::string* error);
 
-  Hive& registry() { return *registry_; }
+  // Whether folder holds a device (a registry of either kind, or root/).
+  static bool HoldsDevice(const std::string& folder);
+  static std::string StorePath(const std::string& folder) { return folder + "/registry.mdb"; }
+
+  LmdbRegistry& registry() { return *registry_; }
   DeviceFiles& files() { return files_; }
   SimulatedDeviceManager& devices() { return devices_; }
   PeVersionResources& versions() { return versions_; }
@@ -46,10 +52,10 @@ class Device {
   PlatformServices Services(ui::UiHost* ui);
 
  private:
-  Device(std::string folder, std::unique_ptr<Hive> registry);
+  Device(std::string folder, std::unique_ptr<LmdbRegistry> registry);
 
   std::string folder_;
-  std::unique_ptr<Hive> registry_;
+  std::unique_ptr<LmdbRegistry> registry_;
   DeviceFiles files_;
   SimulatedDeviceManager devices_;
   PeVersionResources versions_;

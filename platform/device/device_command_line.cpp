@@ -32,9 +32,14 @@ const char* const DeviceUsage =
     "                       as \\windows\\Velmora_tmp.dll\n"
     "  reg export [FILE]    write the registry as .reg text (to stdout without FILE\n"
     "                       or with -)\n"
-    "  reg import FILE      apply a .reg file to the registry (- reads stdin)\n"
+    "  reg import FILE      merge a .reg file into the registry (\"Drivers\\Active\",\n"
+    "                       the running devices, is left alone; - reads stdin)\n"
     "  reg import --bsp FILE [BOARD OPTIONS]\n"
     "                       apply a board's .reg file (CE dialect) to the registry\n"
+    "  reg restore FILE     replace the whole registry with a .reg file, then boot\n"
+    "  reg check            check every record of the registry (exit 1: damaged)\n"
+    "  reg repair           rebuild a damaged registry from what can be read,\n"
+    "                       keeping a copy of the damaged one\n"
     "  run                  switch the device on: serve its running serial ports on\n"
     "                       this host until Ctrl+C (SIGINT) or SIGTERM\n"
     "  ports [--json]       list the endpoints of the device while it is switched on,\n"
@@ -126,7 +131,10 @@ const Command Commands[] = {
 };
 const Command RegCommands[] = {
     {"export", "FILE", false, "write the registry as .reg text"},
-    {"import", "FILE", true, "apply a .reg file"},
+    {"import", "FILE", true, "merge a .reg file into the registry"},
+    {"restore", "FILE", true, "replace the registry with a .reg file, then boot"},
+    {"check", nullptr, false, "check every record of the registry"},
+    {"repair", nullptr, false, "rebuild a damaged registry"},
 };
 
 void AddCommand(CLI::App& parent, const Command& command, Parsed* parsed) {
@@ -213,7 +221,8 @@ std::string Describe(const CLI::ParseError& error, const CLI::App& app,
       return "unknown command '" + extra + "'";
     }
     if (command == "reg") {
-      return "reg: unknown command '" + extra + "'; reg has export and import";
+      return "reg: unknown command '" + extra +
+             "'; reg has export, import, restore, check and repair";
     }
     return where + "unexpected argument '" + extra + "'";
   }
@@ -222,9 +231,10 @@ std::string Describe(const CLI::ParseError& error, const CLI::App& app,
       // CLI11 counts a word that is no command of reg as reg's missing one.
       auto reg = std::find(args.begin(), args.end(), "reg");
       if (reg != args.end() && reg + 1 != args.end()) {
-        return "reg: unknown command '" + *(reg + 1) + "'; reg has export and import";
+        return "reg: unknown command '" + *(reg + 1) +
+               "'; reg has export, import, restore, check and repair";
       }
-      return "reg needs a command: reg export [FILE] or reg import FILE";
+      return "reg needs a command: export, import, restore, check or repair";
     }
     for (const Command& each : Commands) {
       if (command == each.name && each.operand != nullptr) {

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <sstream>
 
-#include "platform/host_io.h"
 #include "platform/registry/key_handle.h"
 #include "platform/text.h"
 
@@ -28,41 +26,13 @@ bool IsStoreFailure(Status status) {
 
 }  // namespace
 
-SimulatedDeviceManager::SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files,
-                                               std::string counterFile)
-    : registry_(registry), files_(files), counterFile_(std::move(counterFile)) {}
+SimulatedDeviceManager::SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files)
+    : registry_(registry), files_(files) {}
 
-bool SimulatedDeviceManager::Take(Counters* taken, std::string* why) {
-  if (counterFile_.empty()) {
-    *taken = memory_;
-    ++memory_.nextHandle;
-    ++memory_.nextEntry;
-    return true;
-  }
-  FileLock lock(counterFile_ + ".lock", FileLock::Mode::Exclusive);
-  *taken = Counters{};
-  std::string text;
-  std::string error;
-  if (ReadHostFile(counterFile_, &text, &error)) {
-    std::istringstream in(text);
-    std::string word;
-    while (in >> word) {
-      uint32_t value = 0;
-      in >> value;
-      if (word == "next-handle") {
-        taken->nextHandle = std::max(value, 1u);
-      } else if (word == "next-entry") {
-        taken->nextEntry = std::max(value, 1u);
-      }
-    }
-  }
-  std::string next = "next-handle " + std::to_string(taken->nextHandle + 1) + "\nnext-entry " +
-                     std::to_string(taken->nextEntry + 1) + "\n";
-  if (!WriteHostFileAtomically(counterFile_, next, &error)) {
-    *why = "cannot keep the counters: " + error;
-    return false;
-  }
-  return true;
+Status SimulatedDeviceManager::Take(Counters* taken) {
+  Status status = registry_.NextNumber("next-handle", 1001, &taken->nextHandle);
+  return status == StatusSuccess ? registry_.NextNumber("next-entry", 1, &taken->nextEntry)
+                                 : status;
 }
 
 bool SimulatedDeviceManager::NameInUse(std::u16string_view name) {
@@ -133,8 +103,9 @@ Status SimulatedDeviceManager::Activate(std::u16string_view keyPath, DeviceHandl
     name = prefix + Decimal(index) + u":";
   }
   Counters counters;
-  if (!Take(&counters, why)) {
-    return StatusRegistryIoFailed;
+  Status taken = Take(&counters);
+  if (taken != StatusSuccess) {
+    return taken;
   }
   char entryName[16];
   std::snprintf(entryName, sizeof entryName, "%02u", counters.nextEntry);
@@ -172,7 +143,7 @@ Status SimulatedDeviceManager::Load(std::u16string_view keyPath, DeviceHandle* h
   Status status = registry_.Atomically([&] { return Activate(keyPath, handle, why); });
   if (status != StatusSuccess) {
     if (IsStoreFailure(status)) {
-      *why = why->empty() ? StoreFailure() : *why;
+      *why = StoreFailure();
     }
     *handle = 0;
     log_.push_back("activate " + ToUtf8(keyPath) + " failed: " + *why);
@@ -273,9 +244,7 @@ bool SimulatedDeviceManager::Boot() {
     return StatusSuccess;
   });
   if (status != StatusSuccess) {
-    log_.push_back("boot failed: " + (storeWhy.empty()
-                                          ? StoreFailure()
-                                          : "the registry cannot be changed: " + storeWhy));
+    log_.push_back("boot failed: " + (storeWhy.empty() ? StoreFailure() : storeWhy));
     return false;
   }
   return true;

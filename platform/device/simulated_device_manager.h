@@ -4,14 +4,14 @@
 //
 // Handles and entry numbers come from counters that never go back, not
 // even at boot, so an old handle can never stop another device. The
-// counters live in a file of the device folder (or in memory for tests).
+// counters are kept with the registry (AtomicRegistry::NextNumber).
 //
 // An activation, a deactivation and a boot are each one atomic change of
 // the registry, made under its exclusive lock: the check that a name is
 // free and the entry that takes it cannot be split by another process, and
 // a crash or a full disk leaves the state before or after, never an entry
-// without its "Hnd" or "Key". The counters are taken first, so a failed
-// change at most skips a number and never hands one out twice.
+// without its "Hnd" or "Key". The counters move in the same change: a
+// number is handed out once, with the entry that holds it.
 #pragma once
 
 #include <string>
@@ -25,8 +25,7 @@ namespace velmora {
 
 class SimulatedDeviceManager final : public DeviceManager {
  public:
-  SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files,
-                         std::string counterFile = "");
+  SimulatedDeviceManager(AtomicRegistry& registry, PlatformFiles& files);
 
   // Reads "Prefix" (three characters), "Index" (without one, the first
   // free number from 1 to 9) and "Dll" of the key. Fails (0) when the key
@@ -55,9 +54,8 @@ class SimulatedDeviceManager final : public DeviceManager {
     uint32_t nextHandle = 1001;
     uint32_t nextEntry = 1;
   };
-  // Takes the next handle and entry number, keeping them in the file;
-  // false when they cannot be kept.
-  bool Take(Counters* taken, std::string* why);
+  // Takes the next handle and entry number.
+  Status Take(Counters* taken);
   bool NameInUse(std::u16string_view name);
   // ActivateDriver as one change of its own (joining a boot's), logged;
   // the status tells a refusal from a failure to store.
@@ -68,8 +66,6 @@ class SimulatedDeviceManager final : public DeviceManager {
 
   AtomicRegistry& registry_;
   PlatformFiles& files_;
-  std::string counterFile_;
-  Counters memory_;
   std::vector<std::string> log_;
 };
 

@@ -46,7 +46,7 @@ class DeviceManagerTest : public ::testing::Test {
   testing::TempDir dir_;
   Hive hive_;
   DeviceFiles files_{dir_ / "root"};
-  SimulatedDeviceManager devices_{hive_, files_, dir_ / "device.state"};
+  SimulatedDeviceManager devices_{hive_, files_};
 };
 
 TEST_F(DeviceManagerTest, ActivationCreatesTheEntryAndDeactivationRemovesIt) {
@@ -99,7 +99,7 @@ TEST_F(DeviceManagerTest, BootLoadsByOrderAndTheDemotedDriverLosesItsPort) {
   // The demoted driver failed without using a number. Counters never go back:
   // the handle from before the boot stops nothing.: the handle from before the boot stops nothing.
   EXPECT_EQ(devices_.DeactivateDriver(old), 0);
-  SimulatedDeviceManager again(hive_, files_, dir_ / "device.state");
+  SimulatedDeviceManager again(hive_, files_);  // the counters are the registry's
   EXPECT_EQ(again.ActivateDriver(u"Drivers\\BuiltIn\\Serial", 0), 0u);  // COM1 taken
   Driver(u"Other", 8, u"gps.dll", 9);
   EXPECT_EQ(again.ActivateDriver(u"Drivers\\BuiltIn\\Other", 0), 1005u);

@@ -12,7 +12,7 @@
 #include "platform/device/device.h"
 #include "platform/device/device_command_line.h"
 #include "platform/device/ports_command.h"
-#include "platform/device/reg_command.h"
+#include "platform/device/registry_commands.h"
 #include "platform/device/run_command.h"
 #include "platform/device/update_command.h"
 #include "platform/device/version_command.h"
@@ -94,6 +94,14 @@ int RunCommand(const DeviceCommandLine& line) {
     return 0;
   }
   std::string folder = line.folder.empty() ? Device::DefaultFolder() : line.folder;
+  // These look at the store's files themselves: a damaged registry does
+  // not open as a device.
+  if (command == "reg check") {
+    return RunRegCheck(folder);
+  }
+  if (command == "reg repair") {
+    return RunRegRepair(folder);
+  }
   std::string error;
   std::unique_ptr<Device> device = Device::Open(folder, &error);
   if (!device) {
@@ -142,6 +150,9 @@ int RunCommand(const DeviceCommandLine& line) {
       return RunBspImport(*device, line.operands[0], line.bsp);
     }
     return RunRegImport(*device, line.operands[0]);
+  }
+  if (command == "reg restore") {
+    return RunRegRestore(*device, line.operands[0]);
   }
   return Fail("'" + command + "' is not implemented");
 }

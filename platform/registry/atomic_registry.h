@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "platform/registry.h"
 
@@ -18,6 +19,13 @@ class AtomicRegistry : public PlatformRegistry {
   // returns a failure or storing fails (the status then says why). Nested
   // calls join the outer change; a nested change that fails is undone alone.
   virtual Status Atomically(const std::function<Status()>& change) = 0;
+
+  // A counter kept with the registry that never goes back (the device
+  // manager's handles): *value gets its current value (first when it has
+  // none yet) and the counter moves on by one, as part of the open change.
+  // A number taken by a change that is undone was never seen by anyone; it
+  // may be handed out again.
+  virtual Status NextNumber(std::string_view counter, uint32_t first, uint32_t* value) = 0;
 
   // Why the last call failed with StatusRegistryCorrupt or
   // StatusRegistryIoFailed.

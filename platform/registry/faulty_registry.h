@@ -42,6 +42,9 @@ class FaultyRegistry final : public AtomicRegistry {
   Status Atomically(const std::function<Status()>& change) override {
     return inner_.Atomically(change);
   }
+  Status NextNumber(std::string_view counter, uint32_t first, uint32_t* value) override {
+    return inner_.NextNumber(counter, first, value);
+  }
   const std::string& lastError() const override { return inner_.lastError(); }
 
  private:

@@ -24,98 +24,11 @@ Status CopyName(std::u16string_view name, char16_t* buffer, uint32_t* capacity) 
   return StatusSuccess;
 }
 
-// Holds the store's lock for a scope.
-class StoreLock {
- public:
-  StoreLock(HiveStore& store, bool exclusive)
-      : store_(store), held_(exclusive ? store.LockExclusive() : store.LockShared()) {}
-  ~StoreLock() {
-    if (held_) {
-      store_.Unlock();
-    }
-  }
-  StoreLock(const StoreLock&) = delete;
-  StoreLock& operator=(const StoreLock&) = delete;
-  bool held() const { return held_; }
-
- private:
-  HiveStore& store_;
-  bool held_;
-};
-
 }  // namespace
 
 Hive::Hive() : root_(std::make_unique<KeyNode>()) {}
 
 Hive::~Hive() = default;
-
-std::unique_ptr<Hive> Hive::Open(const std::string& filePath, std::string* error) {
-  auto hive = std::make_unique<Hive>();
-  hive->store_ = std::make_unique<HiveStore>(filePath);
-  StoreLock lock(*hive->store_, false);
-  if (!hive->store_->Load(*hive->root_, error)) {
-    return nullptr;
-  }
-  return hive;
-}
-
-bool Hive::Reload() {
-  auto fresh = std::make_unique<KeyNode>();
-  std::string error;
-  if (!store_->Load(*fresh, &error)) {
-    lastError_ = error;
-    corrupt_ = true;
-    return false;
-  }
-  // Open handles follow their keys by path into the new tree; a key that
-  // is gone leaves its handle failing as deleted.
-  for (auto& [handle, node] : handles_) {
-    if (node == nullptr || node->deleted()) {
-      node = nullptr;
-      continue;
-    }
-    KeyNode* target = fresh.get();
-    const std::u16string path = node->Path();
-    for (std::u16string_view part : SplitKeyPath(path)) {
-      target = target != nullptr ? target->FindSubkey(part) : nullptr;
-    }
-    node = target;
-  }
-  root_ = std::move(fresh);
-  corrupt_ = false;
-  return true;
-}
-
-bool Hive::CatchUp() {
-  TreeChange replay(TreeChange::Options{});
-  std::string error;
-  HiveStore::CatchUp result = store_->CatchUpWith(*root_, replay, &error);
-  DropRemoved(replay);
-  if (result == HiveStore::CatchUp::NeedsReload) {
-    return Reload();
-  }
-  if (result == HiveStore::CatchUp::Failed) {
-    lastError_ = error;
-    corrupt_ = true;
-    return false;
-  }
-  return true;
-}
-
-bool Hive::TakeInChanges() {
-  return corrupt_ ? Reload() : CatchUp();
-}
-
-bool Hive::Refresh() {
-  if (!store_ || open_ != nullptr) {
-    return true;  // memory only, or inside a change that caught up already
-  }
-  if (!corrupt_ && !store_->MayHaveChanged()) {
-    return true;
-  }
-  StoreLock lock(*store_, false);
-  return TakeInChanges();
-}
 
 void Hive::DropRemoved(TreeChange& change) {
   std::vector<std::unique_ptr<KeyNode>> removed = change.TakeRemoved();
@@ -138,44 +51,15 @@ Status Hive::Change(const std::function<Status(TreeChange&)>& change) {
     }
     return status;
   }
-  if (!store_) {
-    TreeChange memory(TreeChange::Options{.undoable = true});
-    open_ = &memory;
-    Status status = change(memory);
-    open_ = nullptr;
-    if (status != StatusSuccess) {
-      memory.UndoAll();
-    }
-    memory.Commit();
-    DropRemoved(memory);
-    return status;
-  }
-  StoreLock lock(*store_, true);
-  if (!lock.held()) {
-    lastError_ = "cannot lock " + store_->snapshotPath() + ".lock";
-    return StatusRegistryIoFailed;
-  }
-  // A writer always looks at the files (a few stat calls beside the flush):
-  // a file replaced by hand must not be written over unseen.
-  if (!TakeInChanges()) {
-    return StatusRegistryCorrupt;
-  }
-  TreeChange recorded(TreeChange::Options{.undoable = true, .record = true});
-  open_ = &recorded;
-  Status status = change(recorded);
+  TreeChange memory(TreeChange::Options{.undoable = true});
+  open_ = &memory;
+  Status status = change(memory);
   open_ = nullptr;
-  if (status == StatusSuccess && recorded.changed()) {
-    std::string error;
-    if (!store_->Store(recorded.record(), *root_, &error, writeFault_)) {
-      lastError_ = error;
-      status = StatusRegistryIoFailed;
-    }
-  }
   if (status != StatusSuccess) {
-    recorded.UndoAll();  // the files still hold the state before the change
+    memory.UndoAll();
   }
-  recorded.Commit();
-  DropRemoved(recorded);
+  memory.Commit();
+  DropRemoved(memory);
   return status;
 }
 
@@ -183,11 +67,14 @@ Status Hive::Atomically(const std::function<Status()>& change) {
   return Change([&](TreeChange&) { return change(); });
 }
 
+Status Hive::NextNumber(std::string_view counter, uint32_t first, uint32_t* value) {
+  auto [it, added] = counters_.try_emplace(std::string(counter), first);
+  *value = it->second++;
+  return StatusSuccess;
+}
+
 Status Hive::Resolve(HKEY key, KeyNode** node) {
   *node = nullptr;
-  if (!Refresh()) {
-    return StatusRegistryCorrupt;
-  }
   if (key == HKEY_LOCAL_MACHINE) {
     *node = root_.get();
     return StatusSuccess;
@@ -399,7 +286,6 @@ Status Hive::DeleteKey(HKEY parent, std::u16string_view path) {
 }
 
 std::string Hive::ExportText() {
-  Refresh();
   return FormatRegText(*root_);
 }
 
@@ -413,22 +299,6 @@ bool Hive::ImportText(std::string_view text, std::string* error) {
   }
   *error = parseError.empty() ? lastError_ : parseError;
   return false;
-}
-
-bool Hive::Compact(std::string* error) {
-  if (!store_) {
-    return true;
-  }
-  StoreLock lock(*store_, true);
-  if (!lock.held()) {
-    *error = "cannot lock " + store_->snapshotPath() + ".lock";
-    return false;
-  }
-  if (!TakeInChanges()) {
-    *error = lastError_;
-    return false;
-  }
-  return store_->Fold(*root_, error, writeFault_);
 }
 
 }  // namespace velmora

@@ -64,9 +64,9 @@ bool ParseRecordHeader(std::string_view line, uint64_t* length, uint32_t* crc) {
 
 }  // namespace
 
-uint32_t Crc32(std::string_view bytes) {
+uint32_t Crc32(std::string_view bytes, uint32_t previous) {
   static const std::array<uint32_t, 256> table = MakeCrcTable();
-  uint32_t c = 0xFFFFFFFFu;
+  uint32_t c = previous ^ 0xFFFFFFFFu;
   for (char b : bytes) {
     c = table[(c ^ static_cast<uint8_t>(b)) & 0xFF] ^ (c >> 8);
   }

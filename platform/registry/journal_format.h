@@ -57,6 +57,7 @@ Scan ScanRecords(
 // text does not start with a whole header.
 size_t HeaderLength(std::string_view text);
 
-uint32_t Crc32(std::string_view bytes);
+// The CRC-32 of bytes; of the bytes after others when previous is theirs.
+uint32_t Crc32(std::string_view bytes, uint32_t previous = 0);
 
 }  // namespace velmora::journal

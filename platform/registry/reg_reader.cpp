@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <functional>
+#include <span>
 #include <vector>
 
 #include "platform/registry.h"
@@ -219,10 +221,77 @@ void AppendUtf16(std::u16string& out, std::string_view text) {
   out.resize(start + n);
 }
 
+// The registry the lines go into: a tree in memory.
+class TreeSink final : public RegSink {
+ public:
+  TreeSink(KeyNode& root, TreeChange& change) : root_(root), change_(change) {}
+
+  bool Key(std::span<const std::u16string> path, bool remove, std::string*) override {
+    if (remove) {
+      current_ = nullptr;
+      chain_.clear();
+      KeyNode* parent = &root_;
+      for (size_t k = 0; parent != nullptr && k + 1 < path.size(); ++k) {
+        parent = parent->FindSubkey(path[k]);
+      }
+      if (parent != nullptr) {
+        change_.RemoveKey(*parent, path.back());
+      }
+      return true;
+    }
+    // Files list keys one below another: start from what the last key line
+    // already walked.
+    if (chain_.empty()) {
+      chain_.push_back(&root_);
+    }
+    size_t depth = 0;
+    while (depth < path.size() && depth + 1 < chain_.size() &&
+           EqualsIgnoringCaseFast(chain_[depth + 1]->name(), path[depth])) {
+      ++depth;
+    }
+    chain_.resize(depth + 1);
+    KeyNode* node = chain_.back();
+    for (; depth < path.size(); ++depth) {
+      node = change_.CreateKey(*node, path[depth]);
+      chain_.push_back(node);
+    }
+    current_ = node;
+    return true;
+  }
+  void ExpectValues(size_t count) override {
+    current_->ReserveValues(current_->ValueCount() + count);
+  }
+  bool SetValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data,
+                std::string*) override {
+    change_.SetValue(*current_, name, type, data);
+    return true;
+  }
+  bool RemoveValue(std::u16string_view name, std::string*) override {
+    change_.RemoveValue(*current_, name);
+    return true;
+  }
+
+ private:
+  static bool EqualsIgnoringCaseFast(std::u16string_view a, std::u16string_view b) {
+    return a == b || EqualsIgnoringCase(a, b);
+  }
+
+  KeyNode& root_;
+  TreeChange& change_;
+  KeyNode* current_ = nullptr;
+  std::vector<KeyNode*> chain_;  // root and the keys of the last key line
+};
+
 class Reader {
  public:
-  Reader(KeyNode& root, TreeChange& change, std::string* error)
-      : root_(root), change_(change), error_(error) {}
+  Reader(RegSink& sink, std::string* error) : sink_(sink), error_(error) {}
+
+  // Reads text from more (appended to its argument; false on a read error
+  // with *error set) a piece at a time instead of from one whole text.
+  void Stream(const std::function<bool(std::string*, bool*, std::string*)>* more) {
+    more_ = more;
+    eof_ = false;
+  }
 
   // The lines after the header.
   bool RunLines(std::string_view text) {
@@ -234,6 +303,9 @@ class Reader {
     text_ = text;
     std::string_view line;
     while (NextLine(&line) && Trim(line).empty()) {
+    }
+    if (failed_) {
+      return false;
     }
     std::string_view header = Trim(line);
     if (header.empty()) {
@@ -262,10 +334,58 @@ class Reader {
         return false;
       }
     }
+    return !failed_;
+  }
+
+  // Reads on until the text from position_ holds a whole line (its end
+  // and the byte after it, to tell "\r\n"), or all there is.
+  bool HaveLine() {
+    while (!eof_) {
+      size_t end = text_.find_first_of("\r\n", position_);
+      if (end != std::string_view::npos && end + 1 < text_.size()) {
+        return true;
+      }
+      buffer_.erase(0, position_);
+      position_ = 0;
+      if (!(*more_)(&buffer_, &eof_, error_)) {
+        failed_ = true;
+        return false;
+      }
+      text_ = buffer_;
+    }
+    return true;
+  }
+
+  // A line read piece by piece is checked on its own: not UTF-8 is an
+  // error, or Latin-1 in a REGEDIT4 file.
+  bool CheckEncoding(std::string_view* line) {
+    size_t invalid = FindInvalidUtf8(*line);
+    if (invalid == std::string_view::npos) {
+      return true;
+    }
+    if (!legacy_) {
+      failed_ = true;
+      Fail(lineNumber_ + 1, "the text is not valid UTF-8");
+      return false;
+    }
+    latin1_.clear();
+    for (char c : *line) {
+      auto b = static_cast<uint8_t>(c);
+      if (b < 0x80) {
+        latin1_.push_back(c);
+      } else {
+        latin1_.push_back(static_cast<char>(0xC0 | b >> 6));
+        latin1_.push_back(static_cast<char>(0x80 | (b & 0x3F)));
+      }
+    }
+    *line = latin1_;
     return true;
   }
 
   bool NextLine(std::string_view* line) {
+    if (more_ != nullptr && !HaveLine()) {
+      return false;
+    }
     if (position_ >= text_.size()) {
       *line = {};
       return false;
@@ -275,6 +395,9 @@ class Reader {
       ++end;
     }
     *line = text_.substr(position_, end - position_);
+    if (more_ != nullptr && !CheckEncoding(line)) {
+      return false;
+    }
     if (end < text_.size() && text_[end] == '\r' && end + 1 < text_.size() &&
         text_[end + 1] == '\n') {
       ++end;
@@ -345,39 +468,17 @@ class Reader {
     if (!KeyComponents(path, number)) {
       return false;
     }
-    if (remove) {
-      current_ = nullptr;
-      chain_.clear();
-      if (componentCount_ == 0) {
-        return Fail(number, "the root key cannot be deleted");
-      }
-      KeyNode* parent = &root_;
-      for (size_t k = 0; parent != nullptr && k + 1 < componentCount_; ++k) {
-        parent = parent->FindSubkey(components_[k]);
-      }
-      if (parent != nullptr) {
-        change_.RemoveKey(*parent, components_[componentCount_ - 1]);
-      }
-      return true;
+    if (remove && componentCount_ == 0) {
+      return Fail(number, "the root key cannot be deleted");
     }
-    // Files list keys one below another: start from what the last key line
-    // already walked.
-    if (chain_.empty()) {
-      chain_.push_back(&root_);
+    haveKey_ = !remove;
+    std::span<const std::u16string> keyPath(components_.data(), componentCount_);
+    if (!sink_.Key(keyPath, remove, error_)) {
+      return false;
     }
-    size_t depth = 0;
-    while (depth < componentCount_ && depth + 1 < chain_.size() &&
-           EqualsIgnoringCaseFast(chain_[depth + 1]->name(), components_[depth])) {
-      ++depth;
+    if (haveKey_) {
+      sink_.ExpectValues(ValueLinesAhead());
     }
-    chain_.resize(depth + 1);
-    KeyNode* node = chain_.back();
-    for (; depth < componentCount_; ++depth) {
-      node = change_.CreateKey(*node, components_[depth]);
-      chain_.push_back(node);
-    }
-    current_ = node;
-    current_->ReserveValues(current_->ValueCount() + ValueLinesAhead());
     return true;
   }
 
@@ -396,10 +497,6 @@ class Reader {
       at = end == std::string_view::npos ? text_.size() : end + 1;
     }
     return count;
-  }
-
-  static bool EqualsIgnoringCaseFast(std::u16string_view a, std::u16string_view b) {
-    return a == b || EqualsIgnoringCase(a, b);
   }
 
   // Reads a quoted text that starts at text[*pos] == '"'; "\x" stands for x.
@@ -430,9 +527,12 @@ class Reader {
         joined_.pop_back();
         joined_ += Trim(next);
       }
+      if (failed_) {
+        return false;
+      }
       line = joined_;
     }
-    if (current_ == nullptr) {
+    if (!haveKey_) {
       return Fail(number, "a value outside of a key");
     }
     size_t pos = 0;
@@ -456,8 +556,7 @@ class Reader {
     }
     rest = Trim(rest.substr(1));
     if (rest == "-") {
-      change_.RemoveValue(*current_, name_);
-      return true;
+      return sink_.RemoveValue(name_, error_);
     }
     uint32_t type = 0;
     data_.clear();
@@ -488,8 +587,7 @@ class Reader {
     if (data_.size() > MaxValueSize) {
       return TooLarge(number);
     }
-    change_.SetValue(*current_, name_, type, data_);
-    return true;
+    return sink_.SetValue(name_, type, data_, error_);
   }
 
   bool TooLarge(size_t number) {
@@ -564,15 +662,18 @@ class Reader {
     return true;
   }
 
-  KeyNode& root_;
-  TreeChange& change_;
+  RegSink& sink_;
   std::string* error_;
   std::string_view text_;
   size_t position_ = 0;
   size_t lineNumber_ = 0;
   bool legacy_ = false;
-  KeyNode* current_ = nullptr;
-  std::vector<KeyNode*> chain_;             // root and the keys of the last key line
+  bool haveKey_ = false;  // a key line came, and it did not delete
+  bool failed_ = false;
+  const std::function<bool(std::string*, bool*, std::string*)>* more_ = nullptr;
+  bool eof_ = true;
+  std::string buffer_;  // the text read piece by piece, from the line being read
+  std::string latin1_;
   std::vector<std::u16string> components_;  // the first componentCount_ are this line's
   size_t componentCount_ = 0;
   std::string joined_;
@@ -589,7 +690,8 @@ bool ReadRegText(std::string_view bytes, KeyNode& root, TreeChange& change, std:
   if (!DecodeText(bytes, &storage, &text, error)) {
     return false;
   }
-  Reader reader(root, change, error);
+  TreeSink sink(root, change);
+  Reader reader(sink, error);
   return reader.Run(text);
 }
 
@@ -599,13 +701,91 @@ bool ReadRegLines(std::string_view lines, KeyNode& root, TreeChange& change, std
     *error = LineError(LineOf(lines, invalid), "the text is not valid UTF-8");
     return false;
   }
-  Reader reader(root, change, error);
+  TreeSink sink(root, change);
+  Reader reader(sink, error);
   return reader.RunLines(lines);
 }
 
 bool ReadRegText(std::string_view bytes, KeyNode& root, std::string* error) {
   TreeChange change(TreeChange::Options{});
   return ReadRegText(bytes, root, change, error);
+}
+
+}  // namespace velmora
+
+namespace velmora {
+
+namespace {
+
+// Turns the bytes of a file, a piece at a time, into UTF-8 text up to an
+// end-of-file mark, as DecodeText does for a whole file.
+class StreamDecoder {
+ public:
+  explicit StreamDecoder(const std::function<bool(std::string*, bool*, std::string*)>& read)
+      : read_(read) {}
+
+  bool More(std::string* text, bool* eof, std::string* error) {
+    std::string bytes;
+    bool end = false;
+    if (!read_(&bytes, &end, error)) {
+      return false;
+    }
+    if (first_) {
+      first_ = false;
+      if (bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
+          static_cast<uint8_t>(bytes[1]) == 0xFE) {
+        utf16_ = true;
+        bytes.erase(0, 2);
+      } else if (bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.erase(0, 3);
+      }
+    }
+    std::string decoded;
+    if (utf16_) {
+      carry_ += bytes;
+      size_t usable = end ? carry_.size() : carry_.size() & ~size_t{1};
+      // A high surrogate at the end waits for its partner.
+      if (!end && usable >= 2) {
+        auto last = static_cast<uint16_t>(static_cast<uint8_t>(carry_[usable - 2]) |
+                                          static_cast<uint8_t>(carry_[usable - 1]) << 8);
+        if (last >= 0xD800 && last <= 0xDBFF) {
+          usable -= 2;
+        }
+      }
+      if (!Utf16ToUtf8(std::string_view(carry_).substr(0, usable), &decoded, error)) {
+        return false;
+      }
+      carry_.erase(0, usable);
+    } else {
+      decoded = std::move(bytes);
+    }
+    size_t mark = decoded.find(EndOfFileMark);
+    if (mark != std::string::npos) {
+      decoded.resize(mark);
+      end = true;
+    }
+    text->append(decoded);
+    *eof = end;
+    return true;
+  }
+
+ private:
+  const std::function<bool(std::string*, bool*, std::string*)>& read_;
+  bool first_ = true;
+  bool utf16_ = false;
+  std::string carry_;
+};
+
+}  // namespace
+
+bool ReadRegStream(const std::function<bool(std::string*, bool*, std::string*)>& read,
+                   RegSink& sink, std::string* error) {
+  StreamDecoder decoder(read);
+  std::function<bool(std::string*, bool*, std::string*)> more =
+      [&](std::string* text, bool* eof, std::string* why) { return decoder.More(text, eof, why); };
+  Reader reader(sink, error);
+  reader.Stream(&more);
+  return reader.Run({});
 }
 
 }  // namespace velmora

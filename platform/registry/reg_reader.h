@@ -14,6 +14,9 @@
 // surrogate, bytes that are not UTF-8) are errors that name their line.
 #pragma once
 
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -21,6 +24,30 @@
 #include "platform/registry/tree_change.h"
 
 namespace velmora {
+
+// Where the lines of a .reg text go. Each call returns false to stop the
+// reading (with *error set).
+class RegSink {
+ public:
+  virtual ~RegSink() = default;
+  // A key line: the components of its path below the root (none for the
+  // root itself); remove for a "[-...]" line.
+  virtual bool Key(std::span<const std::u16string> path, bool remove, std::string* error) = 0;
+  // How many value lines follow the last key line, as far as read.
+  virtual void ExpectValues(size_t) {}
+  // A value of the last key line, or its removal ("name"=-).
+  virtual bool SetValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data,
+                        std::string* error) = 0;
+  virtual bool RemoveValue(std::u16string_view name, std::string* error) = 0;
+};
+
+// Reads a .reg text a piece at a time: read appends the next bytes to its
+// first argument and sets its second at the end (false on a read error,
+// with *error set). Memory stays within a few pieces and the longest line.
+// A line that is not UTF-8 is an error naming it; in a REGEDIT4 file it is
+// read as Latin-1 (a whole text read at once is judged as a whole).
+bool ReadRegStream(const std::function<bool(std::string*, bool*, std::string*)>& read,
+                   RegSink& sink, std::string* error);
 
 // Applies the text to root through change. On failure *error is
 // "line N: what"; what the text did before that line stays applied (undo it

@@ -1,11 +1,12 @@
 // The contract every PlatformRegistry keeps, run against each one: the hive
-// in memory, the hive on a file, and the recording wrapper around a hive.
+// in memory, the store on a file, and the recording wrapper around a hive.
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "platform/registry/faulty_registry.h"
 #include "platform/registry/hive.h"
+#include "platform/registry/lmdb_registry.h"
 #include "tests/test_support.h"
 
 namespace velmora {
@@ -18,6 +19,7 @@ using testing::SetString;
 struct RegistryUnderTest {
   std::unique_ptr<testing::TempDir> dir;
   std::unique_ptr<Hive> hive;
+  std::unique_ptr<LmdbRegistry> store;
   std::unique_ptr<FaultyRegistry> wrapper;
   PlatformRegistry* registry = nullptr;
 };
@@ -206,8 +208,9 @@ RegistryUnderTest OnFile() {
   RegistryUnderTest subject;
   subject.dir = std::make_unique<testing::TempDir>();
   std::string error;
-  subject.hive = Hive::Open(*subject.dir / "registry.reg", &error);
-  subject.registry = subject.hive.get();
+  subject.store = LmdbRegistry::Open(*subject.dir / "registry.mdb", true, &error);
+  EXPECT_NE(subject.store, nullptr) << error;
+  subject.registry = subject.store.get();
   return subject;
 }
 

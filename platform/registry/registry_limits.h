@@ -1,5 +1,5 @@
 // The limits of the device's registry, kept in this one place and enforced
-// by every way into it: the hive's interface, the .reg reader (registry.reg,
+// by every way into it: the registry's interface, the .reg reader (registry.reg,
 // its journal and `reg import`) and the journal writer. They are the
 // handheld's own, so nothing the registry holds can exceed what the program
 // (name buffers of 256 characters) or the device could read back.
@@ -22,6 +22,11 @@ inline constexpr uint32_t MaxValueSize = 4096;
 
 // Bytes of a .reg file that is read (registry.reg, its journal, an import).
 inline constexpr size_t MaxRegFileSize = size_t{64} << 20;
+
+// Bytes of the registry store (registry.mdb): room for a registry that
+// fills a .reg file of MaxRegFileSize many times over. A change that would
+// need more fails as a write failure.
+inline constexpr size_t MaxStoreSize = size_t{512} << 20;
 
 // A key name: 1 to MaxNameLength characters, no "\", no control
 // characters, every surrogate paired (so UTF-8 carries it exactly).

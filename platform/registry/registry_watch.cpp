@@ -13,7 +13,7 @@ namespace {
 
 // Written (each pwrite or append), closed after writing, made, or renamed
 // into the folder: every way a store's file can come to hold new data.
-constexpr uint32_t ChangeEvents = IN_MODIFY | IN_CLOSE_WRITE | IN_CREATE | IN_MOVED_TO;
+constexpr uint32_t ChangeEvents = IN_MODIFY | IN_ATTRIB | IN_CLOSE_WRITE | IN_CREATE | IN_MOVED_TO;
 
 bool IsStoreFile(const inotify_event& event) {
   if (event.len == 0) {

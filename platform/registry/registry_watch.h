@@ -6,8 +6,8 @@
 // It watches the device folder itself, not one file: whatever the store
 // keeps there (a snapshot renamed into place, a journal appended to, files
 // written in place), every file whose name begins with "registry." counts.
-// A change is seen when such a file is written, modified, created or
-// renamed into the folder. Readiness only says "look again": the reader
+// A change is seen when such a file is written, modified, touched,
+// created or renamed into the folder. Readiness only says "look again": the reader
 // drains the descriptor and then reads what it needs through the registry,
 // which gives it the committed state.
 #pragma once

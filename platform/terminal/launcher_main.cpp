@@ -38,7 +38,7 @@ std::unique_ptr<velmora::Device> OpenDevice(const std::string& given, std::strin
     return nullptr;
   }
   std::unique_ptr<velmora::Device> device = velmora::Device::Open(folder, error);
-  if (!device && !Exists(folder + "/registry.reg") && !Exists(folder + "/root")) {
+  if (!device && !velmora::Device::HoldsDevice(folder)) {
     *error += "; " + create;
   }
   return device;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # velmora-device from the shell: the sample device, its ports, the driver's
-# version, .reg export and import, and clear errors that change nothing.
+# version, .reg export, import and restore, and clear errors that change
+# nothing.
 source "$(dirname "$0")/lib/tmux.sh" "$1"
 tool="$BUILD/velmora-device"
 dir="$WORK/tool-device"
@@ -35,6 +36,21 @@ if "$tool" --device "$dir" frobnicate 2>/dev/null; then fail "an unknown command
 if "$tool" --device "$dir" boot extra 2>/dev/null; then fail "boot took an argument"; fi
 "$tool" --device "$dir" reg export > "$WORK/c.reg"
 cmp -s "$WORK/a.reg" "$WORK/c.reg" || fail "a refused command changed the registry"
+
+# Backup and restore: an import leaves the running devices alone, a restore
+# gives back the saved registry and boots; one device per name either way.
+"$tool" --device "$dir" deactivate 1004
+"$tool" --device "$dir" activate 'Drivers\BuiltIn\GPS' >/dev/null
+"$tool" --device "$dir" reg import "$WORK/a.reg" 2>"$WORK/err"
+grep -q 'skipped "Drivers\\Active"' "$WORK/err" || { cat "$WORK/err"; fail "the import did not say it skipped"; }
+[ "$("$tool" --device "$dir" active | grep -c '^COM4:')" = 1 ] || fail "COM4: runs twice after an import"
+"$tool" --device "$dir" reg restore "$WORK/a.reg"
+[ "$("$tool" --device "$dir" active | grep -c '^COM4:')" = 1 ] || fail "COM4: runs twice after a restore"
+config() { awk '/^\[/ { skip = index($0, "[HKEY_LOCAL_MACHINE\\Drivers\\Active\\") == 1 } !skip'; }
+"$tool" --device "$dir" reg export | config > "$WORK/d.reg"
+config < "$WORK/a.reg" > "$WORK/a-config.reg"
+cmp -s "$WORK/a-config.reg" "$WORK/d.reg" || fail "the restore did not give back the saved registry"
+"$tool" --device "$dir" reg check | grep -q "whole" || fail "reg check on a whole registry"
 
 printf 'new driver' > "$WORK/new.dll"
 if "$tool" --device "$dir" stage-update "$WORK/new.dll" 2>"$WORK/err"; then fail "staged a text file"; fi

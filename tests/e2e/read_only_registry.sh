@@ -1,13 +1,12 @@
 #!/usr/bin/env bash
-# A registry.reg that the user made read-only is never replaced: the
+# A registry.mdb that the user made read-only is never changed: the
 # program starts and shows the device, an installation fails as a write
 # failure with the program's own status text, and no registry file changes.
 source "$(dirname "$0")/lib/tmux.sh" "$1"
 
 device init "$VELMORA_DEVICE" >/dev/null
-chmod 444 "$VELMORA_DEVICE/registry.reg"
-cp -p "$VELMORA_DEVICE/registry.reg" "$WORK/before.reg"
-cp -p "$VELMORA_DEVICE/registry.journal" "$WORK/before.journal"
+chmod 444 "$VELMORA_DEVICE/registry.mdb"
+cp -p "$VELMORA_DEVICE/registry.mdb" "$WORK/before.mdb"
 
 start cfg "$BUILD/VelmoraCfg"
 wait_for "GPS Receiver on COM4:"
@@ -26,8 +25,7 @@ wait_for "Error: Could Not Create registry"   # the status line wraps
 keys Escape
 wait_exit cfg >/dev/null
 
-cmp -s "$WORK/before.reg" "$VELMORA_DEVICE/registry.reg" || fail "registry.reg changed"
-cmp -s "$WORK/before.journal" "$VELMORA_DEVICE/registry.journal" || fail "registry.journal changed"
-[ "$(stat -c %a "$VELMORA_DEVICE/registry.reg")" = 444 ] || fail "registry.reg is no longer read-only"
+cmp -s "$WORK/before.mdb" "$VELMORA_DEVICE/registry.mdb" || fail "registry.mdb changed"
+[ "$(stat -c %a "$VELMORA_DEVICE/registry.mdb")" = 444 ] || fail "registry.mdb is no longer read-only"
 device --device "$VELMORA_DEVICE" active | grep -q "COM5:" && fail "the driver started"
 echo "e2e read_only_registry: ok"
