@@ -16,6 +16,7 @@
 #include "platform/registry/registry_limits.h"
 #include "platform/registry/store_check.h"
 #include "platform/registry/store_text.h"
+#include "platform/unique_fd.h"
 
 namespace velmora {
 
@@ -48,25 +49,24 @@ bool WriteAll(int fd, std::string_view bytes) {
 // Opens a .reg file to read ("-" and "/dev/stdin": standard input, a pipe
 // too); -1 and *error when not. Files named otherwise are regular files of
 // at most MaxRegFileSize bytes, refused before anything is read.
-int OpenInput(const std::string& file, std::string* error) {
+UniqueFd OpenInput(const std::string& file, std::string* error) {
   if (file == "-" || file == "/dev/stdin") {
-    return ::dup(STDIN_FILENO);
+    return UniqueFd(::dup(STDIN_FILENO));
   }
-  int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
+  UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  if (!fd) {
     *error = "cannot read '" + file + "': " + std::strerror(errno);
-    return -1;
+    return fd;
   }
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
     *error = "'" + file + "' is not a regular file";
   } else if (static_cast<uint64_t>(info.st_size) > MaxRegFileSize) {
     *error = "'" + file + "' is larger than " + std::to_string(MaxRegFileSize >> 20) + " MiB";
   } else {
     return fd;
   }
-  ::close(fd);
-  return -1;
+  return UniqueFd();
 }
 
 std::string DisplayName(const std::string& file) {
@@ -76,14 +76,12 @@ std::string DisplayName(const std::string& file) {
 int Import(Device& device, const std::string& file, const ImportOptions& options,
            ImportResult* result) {
   std::string error;
-  int fd = OpenInput(file, &error);
-  if (fd < 0) {
-    return Fail(error);
+  UniqueFd fd = OpenInput(file, &error);
+  if (!fd) {
+    return Fail(error.empty() ? "cannot read '" + file + "': " + std::strerror(errno) : error);
   }
-  bool ok =
-      ImportRegStream(device.registry(), ReadFromDescriptor(fd, DisplayName(file), MaxRegFileSize),
-                      options, result, &error);
-  ::close(fd);
+  bool ok = ImportRegStream(device.registry(), ReadFromDescriptor(fd.get(), MaxRegFileSize),
+                            options, result, &error);
   return ok ? 0 : Fail(DisplayName(file) + ": " + error);
 }
 
@@ -96,7 +94,7 @@ int RunRegExport(Device& device, const std::string& file) {
         [](std::string_view piece) { return WriteAll(STDOUT_FILENO, piece); }, &error);
     if (!ok) {
       return Fail(error.empty() || error == "cannot write the export"
-                      ? std::string("cannot write to standard output: ") + std::strerror(errno)
+                      ? std::string("cannot write standard output: ") + std::strerror(errno)
                       : error);
     }
     return 0;

@@ -1,5 +1,6 @@
 #include "platform/registry/reg_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -339,13 +340,17 @@ class Reader {
 
   // Reads on until the text from position_ holds a whole line (its end
   // and the byte after it, to tell "\r\n"), or all there is.
+  // Bytes already searched are not searched again, so that a long line
+  // costs its length, not its length times the number of pieces.
   bool HaveLine() {
     while (!eof_) {
-      size_t end = text_.find_first_of("\r\n", position_);
+      size_t end = text_.find_first_of("\r\n", std::max(position_, scanned_));
       if (end != std::string_view::npos && end + 1 < text_.size()) {
         return true;
       }
+      scanned_ = end != std::string_view::npos ? end : text_.size();
       buffer_.erase(0, position_);
+      scanned_ -= std::min(scanned_, position_);
       position_ = 0;
       if (!(*more_)(&buffer_, &eof_, error_)) {
         failed_ = true;
@@ -671,6 +676,7 @@ class Reader {
   bool haveKey_ = false;  // a key line came, and it did not delete
   bool failed_ = false;
   const std::function<bool(std::string*, bool*, std::string*)>* more_ = nullptr;
+  size_t scanned_ = 0;  // where HaveLine's search for a line end goes on
   bool eof_ = true;
   std::string buffer_;  // the text read piece by piece, from the line being read
   std::string latin1_;

@@ -174,22 +174,21 @@ bool ImportRegStream(LmdbRegistry& registry,
   return false;
 }
 
-std::function<bool(std::string*, bool*, std::string*)> ReadFromDescriptor(int fd, std::string name,
-                                                                          size_t limit) {
+std::function<bool(std::string*, bool*, std::string*)> ReadFromDescriptor(int fd, size_t limit) {
   auto total = std::make_shared<size_t>(0);
-  return [fd, name, limit, total](std::string* out, bool* eof, std::string* error) {
+  return [fd, limit, total](std::string* out, bool* eof, std::string* error) {
     char buffer[1 << 16];
     ssize_t n;
     do {
       n = ::read(fd, buffer, sizeof buffer);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
-      *error = "cannot read '" + name + "': " + std::strerror(errno);
+      *error = std::string("cannot read: ") + std::strerror(errno);
       return false;
     }
     *total += static_cast<size_t>(n);
     if (*total > limit) {
-      *error = "'" + name + "' is larger than " + std::to_string(limit >> 20) + " MiB";
+      *error = "larger than " + std::to_string(limit >> 20) + " MiB";
       return false;
     }
     out->append(buffer, static_cast<size_t>(n));

@@ -34,8 +34,8 @@ bool ImportRegStream(LmdbRegistry& registry,
                      const ImportOptions& options, ImportResult* result, std::string* error);
 
 // A reader over a file descriptor for ImportRegStream, refusing more than
-// limit bytes (the name goes into the messages).
-std::function<bool(std::string*, bool*, std::string*)> ReadFromDescriptor(int fd, std::string name,
-                                                                          size_t limit);
+// limit bytes. Its messages ("cannot read: ...", "larger than N MiB") leave
+// naming the input to the caller.
+std::function<bool(std::string*, bool*, std::string*)> ReadFromDescriptor(int fd, size_t limit);
 
 }  // namespace velmora

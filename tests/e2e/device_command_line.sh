@@ -91,7 +91,7 @@ grep -q "standard input: line 4: a dword needs 1 to 8 hex digits" "$WORK/err" ||
 if timeout 30 bash -c "$limit exec \"\$0\" -d \"\$1\" reg import -" "$tool" "$dir" </dev/zero 2>"$WORK/err"; then
   fail "an endless standard input was imported"
 fi
-grep -q "standard input is larger than 64 MiB" "$WORK/err" || { cat "$WORK/err"; fail "endless input"; }
+grep -q "standard input: larger than 64 MiB" "$WORK/err" || { cat "$WORK/err"; fail "endless input"; }
 
 # A failed write to standard output is a failure, with a message.
 for command in "reg export" "reg export -" "active" "version \\windows\\velmora.dll" "--help" "--version"; do
