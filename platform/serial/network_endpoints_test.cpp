@@ -222,6 +222,11 @@ TEST_F(NetworkEndpointsTest, AFloodOfClientsIsToldInABoundedNumberOfLines) {
 // listener ready: the listeners rest (out of the poll set) for AcceptPause,
 // told once, instead of waking every round; then the connection gets in.
 TEST(NetworkEndpointsAcceptTest, OutOfDescriptorsTheListenersRest) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizers check memory through a pipe of their own, which a
+  // process without a free descriptor cannot make: the normal build runs it.
+  GTEST_SKIP() << "needs every descriptor, and the sanitizers need some";
+#endif
   std::vector<std::string> said;
   NetworkSetup setup;
   setup.tcpPort = FreePort();
