@@ -149,6 +149,14 @@ wait("the well-behaved clients hear nothing", lambda: last_heard() > 100)
 time.sleep(0.5)
 BASE_FDS = descriptors()
 BASE_HWM = proc_status("VmHWM")
+# A build with AddressSanitizer holds freed memory back on purpose (its
+# quarantine), so its peak says nothing about what the device keeps: the
+# memory bound is checked in the build without sanitizers, and every other
+# bound in both.
+with open("/proc/%d/maps" % PID, encoding="ascii", errors="replace") as maps:
+    SANITIZED = "libasan" in maps.read()
+if SANITIZED:
+    print("memory bound not checked: the device runs under AddressSanitizer")
 FD_BOUND = BASE_FDS + (MAX_CLIENTS - GOOD_CLIENTS) + 1  # + one accepted to be refused
 
 
@@ -340,7 +348,7 @@ for name, case in CASES:
     hwm = proc_status("VmHWM")
     if max(samples, default=0) > FD_BOUND:
         fail("%s: %d descriptors, more than %d" % (name, max(samples), FD_BOUND))
-    if hwm > BASE_HWM + MEMORY_BOUND:
+    if not SANITIZED and hwm > BASE_HWM + MEMORY_BOUND:
         fail("%s: VmHWM %d KiB, more than %d + %d KiB"
              % (name, hwm // 1024, BASE_HWM // 1024, MEMORY_BOUND // 1024))
     lines = len(open(os.path.join(WORK, "run.err"), "rb").read().splitlines()) - lines_before
