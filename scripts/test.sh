@@ -16,6 +16,8 @@
 #   dialogs, framework, device - runs under the sanitizers through the
 #   headless and terminal tests), the benchmarks (compiled, never run) and
 #   the package.
+# - The sanitizer build keeps only the debug information that its reports
+#   need (-g1: functions and lines), the fuzz targets line tables.
 # - The sanitizer build and the fuzz targets compile at the lowest priority
 #   while the normal build's tests run: those mostly wait for programs in
 #   tmux and leave the cores idle.
@@ -40,7 +42,8 @@ bash scripts/build.sh build -DVELMORA_BENCH=ON  # the benchmarks must keep compi
 background_log=$(mktemp)
 trap 'rm -f "$log" "$background_log"' EXIT
 nice -n 19 bash -c 'bash scripts/build.sh build-asan -DVELMORA_SANITIZE=ON -DVELMORA_WINDOW=OFF \
-  -DCMAKE_BUILD_TYPE=Debug && bash scripts/fuzz.sh build' >"$background_log" 2>&1 &
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" && bash scripts/fuzz.sh build' \
+  >"$background_log" 2>&1 &
 background=$!
 
 # The end-to-end tests run once, under the sanitizers, below; here only
