@@ -141,6 +141,15 @@ double FileMb(const std::string& path) {
   return ::stat(path.c_str(), &info) == 0 ? static_cast<double>(info.st_size) / 1e6 : 0;
 }
 
+// The sample device, 100,000 and 300,000 keys, and the size limit, in
+// milliseconds of real time (the commands are other processes).
+void AtEverySize(benchmark::internal::Benchmark* bench) {
+  for (int keys : {0, 100000, 300000, 620000}) {
+    bench->Arg(keys);
+  }
+  bench->Unit(benchmark::kMillisecond)->UseRealTime();
+}
+
 void BM_ActivateDeactivate(benchmark::State& state) {
   const BigDevice& device = BigDeviceOf(static_cast<size_t>(state.range(0)));
   long peak = 0;
@@ -172,13 +181,7 @@ void BM_ActivateDeactivate(benchmark::State& state) {
   state.counters["peak_MB"] = static_cast<double>(peak) / 1e3;
   state.counters["store_MB"] = FileMb(Device::StorePath(device.folder));
 }
-BENCHMARK(BM_ActivateDeactivate)
-    ->Arg(0)
-    ->Arg(100000)
-    ->Arg(300000)
-    ->Arg(620000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_ActivateDeactivate)->Apply(AtEverySize);
 
 // The floor: two processes, each appending the record of an activation to
 // a file and flushing it.
@@ -219,13 +222,7 @@ void BM_Active(benchmark::State& state) {
   state.counters["peak_MB"] = static_cast<double>(peak) / 1e3;
   state.counters["store_MB"] = FileMb(Device::StorePath(device.folder));
 }
-BENCHMARK(BM_Active)
-    ->Arg(0)
-    ->Arg(100000)
-    ->Arg(300000)
-    ->Arg(620000)
-    ->Unit(benchmark::kMillisecond)
-    ->UseRealTime();
+BENCHMARK(BM_Active)->Apply(AtEverySize);
 
 // An import of the whole registry's text (near 64 MiB at the largest) into
 // a sample device: one change, streamed.

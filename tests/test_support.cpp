@@ -1,7 +1,11 @@
 #include "tests/test_support.h"
 
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <stdlib.h>
+#include <sys/socket.h>
 
 #include <filesystem>
 #include <fstream>
@@ -164,6 +168,43 @@ std::string SubkeyNames(PlatformRegistry& registry, std::u16string_view path) {
     out += (out.empty() ? "" : ",") + ToUtf8(name);
   }
   return out;
+}
+
+uint16_t FreePort() {
+  UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  if (::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
+      ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    return 0;
+  }
+  return ntohs(address.sin_port);
+}
+
+UniqueFd ConnectLoopback(uint16_t port, const char* from, std::string* shown) {
+  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  sockaddr_in local{};
+  local.sin_family = AF_INET;
+  ::inet_pton(AF_INET, from, &local.sin_addr);
+  sockaddr_in server{};
+  server.sin_family = AF_INET;
+  server.sin_port = htons(port);
+  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof local;
+  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
+      ::connect(fd.get(), reinterpret_cast<sockaddr*>(&server), sizeof server) != 0 ||
+      ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
+    return UniqueFd();
+  }
+  if (shown != nullptr) {
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &local.sin_addr, text, sizeof text);
+    *shown = std::string(text) + ":" + std::to_string(ntohs(local.sin_port));
+  }
+  ::fcntl(fd.get(), F_SETFL, O_NONBLOCK);  // as the fixture's readers expect
+  return fd;
 }
 
 }  // namespace velmora::testing

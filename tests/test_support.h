@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/registry.h"
+#include "platform/unique_fd.h"
 
 namespace velmora::testing {
 
@@ -56,5 +57,14 @@ std::string ValueNames(PlatformRegistry& registry, std::u16string_view path);
 
 // Names of the subkeys of a key, in enumeration order, joined by ",".
 std::string SubkeyNames(PlatformRegistry& registry, std::u16string_view path);
+
+// A TCP port on 127.0.0.1 that nobody listens on now (0 when none).
+uint16_t FreePort();
+
+// A non-blocking TCP connection to port on 127.0.0.1, made from the
+// loopback address from; an invalid descriptor when it cannot be made.
+// *shown, when given, is the "address:port" the server sees.
+UniqueFd ConnectLoopback(uint16_t port, const char* from = "127.0.0.1",
+                         std::string* shown = nullptr);
 
 }  // namespace velmora::testing

@@ -5,26 +5,9 @@
 #include "platform/registry/reg_reader.h"
 #include "platform/registry/reg_writer.h"
 #include "platform/registry/registry_limits.h"
+#include "platform/registry/value_copy.h"
 
 namespace velmora {
-
-namespace {
-
-// Copies name with its terminator into buffer when it fits.
-Status CopyName(std::u16string_view name, char16_t* buffer, uint32_t* capacity) {
-  if (buffer == nullptr || capacity == nullptr) {
-    return StatusInvalidParameter;
-  }
-  if (name.size() + 1 > *capacity) {
-    return StatusMoreData;
-  }
-  std::copy(name.begin(), name.end(), buffer);
-  buffer[name.size()] = 0;
-  *capacity = static_cast<uint32_t>(name.size());
-  return StatusSuccess;
-}
-
-}  // namespace
 
 Hive::Hive() : root_(std::make_unique<KeyNode>()) {}
 
@@ -180,30 +163,8 @@ Status Hive::EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_t* nameC
     return StatusNoMoreItems;
   }
   const RegValue& value = node->Value(index);
-  if (name == nullptr || nameCapacity == nullptr) {
-    return StatusInvalidParameter;
-  }
-  uint32_t size = static_cast<uint32_t>(value.data().size());
-  if (value.name().size() + 1 > *nameCapacity) {
-    return StatusMoreData;
-  }
-  if (data != nullptr && (dataSize == nullptr || size > *dataSize)) {
-    if (dataSize != nullptr) {
-      *dataSize = size;
-    }
-    return StatusMoreData;
-  }
-  CopyName(value.name(), name, nameCapacity);
-  if (type != nullptr) {
-    *type = value.type();
-  }
-  if (data != nullptr) {
-    std::copy(value.data().begin(), value.data().end(), data);
-  }
-  if (dataSize != nullptr) {
-    *dataSize = size;
-  }
-  return StatusSuccess;
+  return CopyEnumeratedValue(value.name(), value.type(), value.data(), name, nameCapacity, type,
+                             data, dataSize);
 }
 
 Status Hive::QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint8_t* data,
@@ -217,24 +178,7 @@ Status Hive::QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint
   if (value == nullptr) {
     return StatusFileNotFound;
   }
-  if (data != nullptr && size == nullptr) {
-    return StatusInvalidParameter;
-  }
-  uint32_t stored = static_cast<uint32_t>(value->data().size());
-  if (data != nullptr && stored > *size) {
-    *size = stored;
-    return StatusMoreData;
-  }
-  if (type != nullptr) {
-    *type = value->type();
-  }
-  if (data != nullptr) {
-    std::copy(value->data().begin(), value->data().end(), data);
-  }
-  if (size != nullptr) {
-    *size = stored;
-  }
-  return StatusSuccess;
+  return CopyQueriedValue(value->type(), value->data(), type, data, size);
 }
 
 Status Hive::SetValue(HKEY key, std::u16string_view name, uint32_t type, const uint8_t* data,

@@ -11,28 +11,19 @@
 
 #include "platform/registry/key_tree.h"
 #include "platform/registry/registry_limits.h"
+#include "platform/registry/value_copy.h"
 
 namespace velmora {
 
 namespace {
 
-// Copies name with its terminator into buffer when it fits.
-Status CopyName(std::u16string_view name, char16_t* buffer, uint32_t* capacity) {
-  if (buffer == nullptr || capacity == nullptr) {
-    return StatusInvalidParameter;
-  }
-  if (name.size() + 1 > *capacity) {
-    return StatusMoreData;
-  }
-  std::copy(name.begin(), name.end(), buffer);
-  buffer[name.size()] = 0;
-  *capacity = static_cast<uint32_t>(name.size());
-  return StatusSuccess;
-}
-
 bool Exists(const std::string& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
+}
+
+std::span<const uint8_t> AsBytes(const std::string& data) {
+  return {reinterpret_cast<const uint8_t*>(data.data()), data.size()};
 }
 
 }  // namespace
@@ -344,30 +335,8 @@ Status LmdbRegistry::EnumValue(HKEY key, uint32_t index, char16_t* name, uint32_
   if (status != StatusSuccess) {
     return status;
   }
-  if (name == nullptr || nameCapacity == nullptr) {
-    return StatusInvalidParameter;
-  }
-  uint32_t size = static_cast<uint32_t>(value.data.size());
-  if (value.name.size() + 1 > *nameCapacity) {
-    return StatusMoreData;
-  }
-  if (data != nullptr && (dataSize == nullptr || size > *dataSize)) {
-    if (dataSize != nullptr) {
-      *dataSize = size;
-    }
-    return StatusMoreData;
-  }
-  CopyName(value.name, name, nameCapacity);
-  if (type != nullptr) {
-    *type = value.type;
-  }
-  if (data != nullptr) {
-    std::copy(value.data.begin(), value.data.end(), data);
-  }
-  if (dataSize != nullptr) {
-    *dataSize = size;
-  }
-  return StatusSuccess;
+  return CopyEnumeratedValue(value.name, value.type, AsBytes(value.data), name, nameCapacity, type,
+                             data, dataSize);
 }
 
 Status LmdbRegistry::QueryValue(HKEY key, std::u16string_view name, uint32_t* type, uint8_t* data,
@@ -382,24 +351,7 @@ Status LmdbRegistry::QueryValue(HKEY key, std::u16string_view name, uint32_t* ty
   if (status != StatusSuccess) {
     return status;
   }
-  if (data != nullptr && size == nullptr) {
-    return StatusInvalidParameter;
-  }
-  uint32_t stored = static_cast<uint32_t>(value.data.size());
-  if (data != nullptr && stored > *size) {
-    *size = stored;
-    return StatusMoreData;
-  }
-  if (type != nullptr) {
-    *type = value.type;
-  }
-  if (data != nullptr) {
-    std::copy(value.data.begin(), value.data.end(), data);
-  }
-  if (size != nullptr) {
-    *size = stored;
-  }
-  return StatusSuccess;
+  return CopyQueriedValue(value.type, AsBytes(value.data), type, data, size);
 }
 
 Status LmdbRegistry::SetValue(HKEY key, std::u16string_view name, uint32_t type,

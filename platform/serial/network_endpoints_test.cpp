@@ -21,39 +21,6 @@ namespace {
 const char16_t* const Splitter = u"Drivers\\BuiltIn\\Velmora";
 const char16_t* const Mouse = u"Drivers\\BuiltIn\\Mouse";
 
-// A TCP port nobody listens on now.
-uint16_t FreePort() {
-  UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return 0;
-  }
-  return ntohs(address.sin_port);
-}
-
-// A connected client socket from the loopback address from (never an
-// address outside 127.0.0.0/8); invalid when the connection failed.
-UniqueFd Connect(uint16_t port, const char* from = "127.0.0.1") {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in local{};
-  local.sin_family = AF_INET;
-  ::inet_pton(AF_INET, from, &local.sin_addr);
-  sockaddr_in server{};
-  server.sin_family = AF_INET;
-  server.sin_port = htons(port);
-  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      ::connect(fd.get(), reinterpret_cast<sockaddr*>(&server), sizeof server) != 0) {
-    return UniqueFd();
-  }
-  ::fcntl(fd.get(), F_SETFL, O_NONBLOCK);  // as the fixture's readers expect
-  return fd;
-}
-
 // Whether the server closed fd within seconds (reading whatever came).
 bool ClosedByServer(int fd, int seconds = 10) {
   char buffer[4096];
@@ -111,10 +78,10 @@ TEST_F(NetworkEndpointsTest, RawClientsGetTheWholeStreamAndTheirWritesReachThePo
   Start();
   std::vector<UniqueFd> readers;
   for (int i = 0; i < 3; ++i) {
-    readers.push_back(Connect(tcpPort_));
+    readers.push_back(ConnectLoopback(tcpPort_));
     ASSERT_TRUE(readers.back().valid());
   }
-  UniqueFd silent = Connect(tcpPort_);  // never reads
+  UniqueFd silent = ConnectLoopback(tcpPort_);  // never reads
   ASSERT_TRUE(WaitForEvents(": client connected", 4)) << EventsText();
 
   const std::string source = RandomBytes(4 * 1024 * 1024, 23);
@@ -171,18 +138,18 @@ TEST_F(NetworkEndpointsTest, OnlyAllowedNetworksAndAtMostMaxClientsGetIn) {
   SetNumber(registry(), Splitter, u"MaxClients", 2);
   Start();
 
-  UniqueFd outsider = Connect(tcpPort_, "127.0.0.2");
+  UniqueFd outsider = ConnectLoopback(tcpPort_, "127.0.0.2");
   ASSERT_TRUE(outsider.valid());
   EXPECT_TRUE(ClosedByServer(outsider.get()));
   EXPECT_TRUE(WaitForEvent("COM5: connection from 127.0.0.2:")) << EventsText();
   EXPECT_TRUE(WaitForEvent("refused: not from a network in \"AllowFrom\"")) << EventsText();
 
-  UniqueFd first = Connect(tcpPort_);
-  UniqueFd second = Connect(rfc2217Port_);
+  UniqueFd first = ConnectLoopback(tcpPort_);
+  UniqueFd second = ConnectLoopback(rfc2217Port_);
   ASSERT_TRUE(WaitForEvents(": client connected", 2)) << EventsText();
   // Lines about refusals come at most once a second.
   std::this_thread::sleep_for(std::chrono::milliseconds(NetworkLimits::ConnectionLineInterval));
-  UniqueFd third = Connect(tcpPort_);
+  UniqueFd third = ConnectLoopback(tcpPort_);
   ASSERT_TRUE(third.valid());
   EXPECT_TRUE(ClosedByServer(third.get()));
   EXPECT_TRUE(WaitForEvent("refused: already 2 clients (\"MaxClients\")")) << EventsText();
@@ -201,7 +168,7 @@ TEST_F(NetworkEndpointsTest, AFloodOfClientsIsToldInABoundedNumberOfLines) {
   auto start = std::chrono::steady_clock::now();
   int connected = 0;
   for (int i = 0; i < 300; ++i) {
-    UniqueFd client = Connect(i % 2 == 0 ? tcpPort_ : rfc2217Port_);
+    UniqueFd client = ConnectLoopback(i % 2 == 0 ? tcpPort_ : rfc2217Port_);
     connected += client.valid() ? 1 : 0;
     std::this_thread::sleep_for(std::chrono::microseconds(200));  // let the splitter take it
   }
@@ -235,7 +202,7 @@ TEST(NetworkEndpointsAcceptTest, OutOfDescriptorsTheListenersRest) {
       "COM5", setup, [&said](const std::string& line) { said.push_back(line); },
       [](std::string_view) {}, &error);
   ASSERT_TRUE(network) << error;
-  UniqueFd client = Connect(setup.tcpPort);  // waits in the listener's queue
+  UniqueFd client = ConnectLoopback(setup.tcpPort);  // waits in the listener's queue
   ASSERT_TRUE(client.valid());
   PollSet set;
   network->Prepare(set, nullptr, true);
@@ -302,7 +269,7 @@ TEST_F(NetworkEndpointsTest, Rfc2217SettingsReachTheHostDevice) {
   Start();
   ASSERT_TRUE(WaitForEvent("COM3: host port " + mouse_.path() + " open")) << EventsText();
   bool parity = PtyTakesParity(mouse_.fd());
-  UniqueFd client = Connect(rfc2217Port_);
+  UniqueFd client = ConnectLoopback(rfc2217Port_);
   ASSERT_TRUE(client.valid());
   auto sub = [](std::initializer_list<int> body) {
     std::string text = "\xFF\xFA\x2C";
@@ -357,10 +324,10 @@ TEST_F(NetworkEndpointsTest, HostileClientsCostBoundedMemoryAndTime) {
   SplitterOnTheNetwork();
   SetNumber(registry(), Splitter, u"MaxClients", 4);
   Start();
-  UniqueFd reader = Connect(tcpPort_);
-  UniqueFd endless = Connect(rfc2217Port_);
-  UniqueFd flood = Connect(rfc2217Port_);
-  UniqueFd slow = Connect(rfc2217Port_);
+  UniqueFd reader = ConnectLoopback(tcpPort_);
+  UniqueFd endless = ConnectLoopback(rfc2217Port_);
+  UniqueFd flood = ConnectLoopback(rfc2217Port_);
+  UniqueFd slow = ConnectLoopback(rfc2217Port_);
   ASSERT_TRUE(WaitForEvents(": client connected", 4)) << EventsText();
 
   // 2000 connects as fast as they come (for at most 5 seconds on a busy
@@ -369,7 +336,7 @@ TEST_F(NetworkEndpointsTest, HostileClientsCostBoundedMemoryAndTime) {
   int refused = 0;
   for (int i = 0; i < 2000 && std::chrono::steady_clock::now() - start < std::chrono::seconds(5);
        ++i) {
-    UniqueFd extra = Connect(tcpPort_);
+    UniqueFd extra = ConnectLoopback(tcpPort_);
     refused += extra.valid() ? 1 : 0;
   }
   EXPECT_GT(refused, 0);

@@ -19,37 +19,6 @@ namespace {
 const char16_t* const Splitter = u"Drivers\\BuiltIn\\Velmora";
 const char16_t* const Mouse = u"Drivers\\BuiltIn\\Mouse";
 
-uint16_t FreePort() {
-  UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  if (::bind(probe.get(), reinterpret_cast<sockaddr*>(&address), length) != 0 ||
-      ::getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-    return 0;
-  }
-  return ntohs(address.sin_port);
-}
-
-// A client of the raw TCP endpoint, and the address the device sees.
-UniqueFd ConnectTcp(uint16_t port, std::string* shown) {
-  UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in server{};
-  server.sin_family = AF_INET;
-  server.sin_port = htons(port);
-  server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  sockaddr_in local{};
-  socklen_t length = sizeof local;
-  if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&server), sizeof server) != 0 ||
-      ::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-    return UniqueFd();
-  }
-  *shown = "127.0.0.1:" + std::to_string(ntohs(local.sin_port));
-  ::fcntl(fd.get(), F_SETFL, O_NONBLOCK);
-  return fd;
-}
-
 class SwitchedOnStatusTest : public SwitchedOnFixture {
  protected:
   // The status now; fails the test when there is none.
@@ -106,7 +75,7 @@ TEST_F(SwitchedOnStatusTest, TwoReadingClientsAndANetworkClientShowOpenWithTheir
   UniqueFd first = OpenClient(Dev("COM5"));
   UniqueFd second = OpenClient(Dev("COM5-2"));
   std::string address;
-  UniqueFd network = ConnectTcp(tcpPort_, &address);
+  UniqueFd network = ConnectLoopback(tcpPort_, "127.0.0.1", &address);
   ASSERT_TRUE(network.valid());
   ASSERT_TRUE(WaitForEvents(": client opened", 2)) << EventsText();
   ASSERT_TRUE(WaitForEvent("COM5: tcp " + address + ": client connected")) << EventsText();
