@@ -129,10 +129,16 @@ void EndpointTable::Prepare(PollSet& set) {
   }
   bool kept = false;
   Millis next = 0;
+  watchedKept_.clear();
   for (const auto& [link, entry] : entries_) {
     if (!entry.claimed) {
       next = kept ? std::min(next, entry.keptUntil) : entry.keptUntil;
       kept = true;
+      if (entry.endpoint->clientOpen()) {
+        // Only its hang-up wakes: nobody reads or writes a kept endpoint.
+        set.Add(entry.endpoint->fd(), 0, this, KeptHangUp + static_cast<int>(watchedKept_.size()));
+        watchedKept_.push_back(link);
+      }
     }
   }
   if (kept) {
@@ -147,6 +153,13 @@ void EndpointTable::OnReady(int tag, short revents) {
     RestartGuard();
   } else if (tag == Due) {
     Expire(MonotonicMillis());
+  } else if (tag >= KeptHangUp && (revents & (POLLHUP | POLLERR)) != 0) {
+    // Looked up by link: an endpoint removed earlier in this round is gone.
+    size_t index = static_cast<size_t>(tag - KeptHangUp);
+    auto found = index < watchedKept_.size() ? entries_.find(watchedKept_[index]) : entries_.end();
+    if (found != entries_.end()) {
+      found->second.endpoint->ClientGone();
+    }
   }
 }
 

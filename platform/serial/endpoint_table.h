@@ -7,7 +7,9 @@
 // and a port started again under the same name within that time takes them
 // back, so a restart (the logging dialog's "Abbrechen", a boot, deactivate
 // and activate) is a pause for the programs that hold them, never a
-// hang-up. Endpoints not taken back by then are removed.
+// hang-up. Endpoints not taken back by then are removed. A client that
+// closes meanwhile is told closed then, so that the next one to open a
+// kept endpoint is told as a client of its own.
 //
 // The table also notices clients that open an endpoint (an inotify watch
 // on each terminal's slave: no polling), and hands every terminal to the
@@ -70,7 +72,9 @@ class EndpointTable final : public PollClient {
     Millis keptUntil = 0;
     int watch = -1;
   };
-  enum Tag { ClientOpened, GuardGone, Due };
+  // Hang-ups of the clients of kept endpoints come with KeptHangUp plus
+  // the endpoint's place in watchedKept_.
+  enum Tag { ClientOpened, GuardGone, Due, KeptHangUp };
 
   void Remove(std::map<std::string, Entry>::iterator entry);
   void GuardHolds(const Entry& entry);
@@ -80,6 +84,8 @@ class EndpointTable final : public PollClient {
   std::string devFolder_;
   EventSink events_;
   std::map<std::string, Entry> entries_;
+  // The links of the kept endpoints whose client this round waits on.
+  std::vector<std::string> watchedKept_;
   UniqueFd clientWatch_;
   std::unique_ptr<EndpointGuard> guard_;
   bool guardTold_ = false;

@@ -81,6 +81,27 @@ TEST_F(EndpointTableTest, ARestartedDriverKeepsItsEndpointsAndItsClients) {
   EXPECT_NE(hangUp.revents & POLLHUP, 0);
 }
 
+// A client that leaves while its endpoint waits to be taken back is told
+// closed then, and the next one to open it is told as a client of its own.
+TEST_F(EndpointTableTest, AClientThatLeavesDuringARestartIsToldClosedAndTheNextOneOpened) {
+  InstallSplitter(5, 4);
+  Activate(u"Velmora");
+  SwitchOn();
+  ASSERT_EQ(WaitForLinks("COM5 COM5-2 COM5-3 COM5-4"), "COM5 COM5-2 COM5-3 COM5-4");
+  UniqueFd first = OpenClient(Dev("COM5"));
+  ASSERT_TRUE(WaitForEvent("COM5: dev/COM5: client opened")) << EventsText();
+  Deactivate(HandleOf(registry(), Splitter));
+  ASSERT_TRUE(WaitForEvent("COM5: down")) << EventsText();
+  first.Reset();
+  ASSERT_TRUE(WaitForEvent("COM5: dev/COM5: client closed")) << EventsText();
+  UniqueFd second = OpenClient(Dev("COM5"));
+  ASSERT_TRUE(WaitForEvents("COM5: dev/COM5: client opened", 2)) << EventsText();
+  Activate(u"Velmora");
+  ASSERT_TRUE(WaitForEvents("COM5: holds COM4", 2)) << EventsText();
+  EXPECT_NE(ReadUntil(second.get(), "$GPRMC"), "");
+  EXPECT_EQ(CountEvents("COM5: dev/COM5: client closed"), 1) << EventsText();
+}
+
 // A driver restarted with fewer endpoints keeps those it still has; the
 // others go when the grace has passed.
 TEST_F(EndpointTableTest, EndpointsNoLongerUsedAfterARestartGo) {
