@@ -55,7 +55,7 @@ poll 20 "the splitter's endpoints did not come" linked COM5-4
 first=$(readlink "$dev/COM5")
 second=$(readlink "$dev/COM5-2")
 
-port=$((20000 + $$ % 20000))
+port=$(free_port)
 gpsd -N -n -b -S "$port" -F "$WORK/gpsd.sock" "$dev/COM5" 2>"$WORK/gpsd.err" &
 GPSD_PID=$!
 cat "$dev/COM5-2" >"$WORK/raw.nmea" &

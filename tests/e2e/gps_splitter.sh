@@ -55,7 +55,7 @@ poll 20 "the splitter's endpoints did not come" linked COM5-4
 poll 20 "the GPS port kept its endpoint while the splitter holds it" unlinked COM4
 told "COM5: holds COM4 (GPS receiver, built-in route)" || fail "no event line for the splitter"
 
-port=$((20000 + $$ % 20000))
+port=$(free_port)
 gpsd -N -n -b -S "$port" -F "$WORK/gpsd.sock" "$dev/COM5" 2>"$WORK/gpsd.err" &
 GPSD_PID=$!
 cat "$dev/COM5-2" >"$WORK/second.nmea" &

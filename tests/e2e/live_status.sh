@@ -20,7 +20,6 @@ stop_all() {
 trap stop_all EXIT
 dev="$VELMORA_DEVICE/dev"
 told() { grep -qF -- "$1" "$WORK/run.err"; }
-free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
 # The host device: what is written to the FIFO comes out of its terminal.
 mkfifo "$WORK/feed"

@@ -40,6 +40,10 @@ start() {
 
 screen() { tmux -L "$SOCKET" capture-pane -t "$CURRENT" -p; }
 
+# A TCP port on 127.0.0.1 that nothing listens on now: the tests run side by
+# side, so none takes a fixed one.
+free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+
 # poll SECONDS MESSAGE COMMAND...: until COMMAND succeeds, or fail with MESSAGE.
 poll() {
   local limit=$1 message=$2 waited=0
