@@ -2,9 +2,12 @@
 // without the sanitizers: they check memory through a pipe of their own,
 // which a process without a free descriptor cannot make.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "platform/serial/network_endpoints.h"
 #include "platform/serial/poll_set.h"
