@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib/tmux.sh" "$1"
 
 resize() { tmux -L "$SOCKET" resize-window -t "$CURRENT" -x "$1" -y "$2"; }
 
-running() { ! ended "$CURRENT" && pgrep -f "^$BUILD/VelmoraCfg" >/dev/null; }
+running() { ! ended "$CURRENT" && program_pid "$CURRENT" >/dev/null; }
 
 # storm WIDTH HEIGHT: 200 random sizes, then WIDTH x HEIGHT. They go to
 # tmux 20 at a time (one tmux call each is slow on a busy machine); the

@@ -17,7 +17,7 @@ screen | grep -q "Configuration" && fail "the second instance showed a dialog"
 VELMORA_DEVICE="$WORK/other" start other "$BUILD/VelmoraCfg"
 wait_for "Configuration"
 
-pkill -KILL -f "^$BUILD/VelmoraCfg" || true
+kill -KILL "$(program_pid first)" "$(program_pid other)"
 sleep 0.5
 start third "$BUILD/VelmoraCfg"
 wait_for "Configuration"

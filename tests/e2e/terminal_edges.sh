@@ -27,7 +27,7 @@ terminal_given_back() {
 for signal in TERM HUP INT; do
   run_wrapped "sig$signal"
   wait_for "»#"
-  pid=$(pgrep -f "^$BUILD/VelmoraCfg")
+  pid=$(program_pid "sig$signal")
   kill -s "$signal" "$pid"
   out=$(wait_exit "sig$signal")
   expect_contains "$out" "exit=$((128 + $(kill -l "$signal")))"
@@ -41,7 +41,7 @@ for signal in SEGV ABRT BUS; do
   start "sig$signal" bash -c 'ulimit -c 0; stty -g > "$0.before"; "$1"; rc=$?; stty -g > "$0.after"; exit $rc' \
     "$WORK/sig$signal" "$BUILD/VelmoraCfg"
   wait_for "»#"
-  pid=$(pgrep -f "^$BUILD/VelmoraCfg")
+  pid=$(program_pid "sig$signal")
   kill -s "$signal" "$pid"
   out=$(wait_exit "sig$signal")
   expect_contains "$out" "exit=$((128 + $(kill -l "$signal")))"

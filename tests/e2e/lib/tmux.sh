@@ -40,6 +40,23 @@ start() {
 
 screen() { tmux -L "$SOCKET" capture-pane -t "$CURRENT" -p; }
 
+# program_pid NAME [PROGRAM]: the process of PROGRAM ($BUILD/VelmoraCfg by
+# default) that runs in window NAME, looked for down the tree from the
+# window's shell: the tests run side by side, and another test's program
+# is not this one's.
+program_pid() {
+  local program=${2:-$BUILD/VelmoraCfg} pids pid command
+  pids=$(tmux -L "$SOCKET" display -p -t "$1" '#{pane_pid}')
+  while [ -n "$pids" ]; do
+    for pid in $pids; do
+      command=$(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null) || continue
+      [[ "$command" != "$program "* ]] || { echo "$pid"; return 0; }
+    done
+    pids=$(for pid in $pids; do pgrep -P "$pid" || true; done)
+  done
+  return 1
+}
+
 # A TCP port on 127.0.0.1 that nothing listens on now: the tests run side by
 # side, so none takes a fixed one.
 free_port() { /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
