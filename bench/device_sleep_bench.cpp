@@ -2,16 +2,12 @@
 // wakeups with nothing to do, and its processor time serving the GPS
 // receiver's 1 Hz NMEA stream to four clients, beside gpsd serving the
 // same stream to four raw clients (gpspipe -r) as the floor.
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
+#include <memory>
 
+#include "bench/child_process.h"
+#include "bench/loopback.h"
 #include "bench/switched_on_bench.h"
 #include "platform/serial/gps_receiver.h"
-
-extern char** environ;
 
 namespace velmora::bench {
 namespace {
@@ -77,40 +73,6 @@ void BM_ServingNmeaToFourClients(benchmark::State& state) {
 }
 BENCHMARK(BM_ServingNmeaToFourClients)->UseManualTime()->Iterations(1)->Unit(benchmark::kSecond);
 
-pid_t Spawn(std::vector<std::string> args) {
-  std::vector<char*> argv;
-  for (std::string& arg : args) {
-    argv.push_back(arg.data());
-  }
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  pid_t pid = -1;
-  if (posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    pid = -1;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  return pid;
-}
-
-void Stop(pid_t pid) {
-  if (pid > 0) {
-    ::kill(pid, SIGTERM);
-    ::waitpid(pid, nullptr, 0);
-  }
-}
-
-bool Listening(int port) {
-  UniqueFd probe(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return ::connect(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
-}
-
 // The floor: gpsd reading the same sentences from a pseudo-terminal, once
 // a second, and serving them raw to four gpspipe clients.
 void BM_GpsdServingNmeaToFourClients(benchmark::State& state) {
@@ -136,20 +98,23 @@ void BM_GpsdServingNmeaToFourClients(benchmark::State& state) {
       }
     }
   });
-  std::string port = std::to_string(20000 + ::getpid() % 20000);
+  uint16_t port = FreePort();
   std::string socket = "/tmp/velmora-bench-gpsd-" + std::to_string(::getpid()) + ".sock";
-  pid_t gpsd = Spawn({"gpsd", "-N", "-n", "-b", "-S", port, "-F", socket, feed.slave});
-  for (int i = 0; i < 200 && gpsd > 0 && !Listening(std::stoi(port)); ++i) {
+  Child gpsd;
+  bool started =
+      gpsd.Start({"gpsd", "-N", "-n", "-b", "-S", std::to_string(port), "-F", socket, feed.slave});
+  for (int i = 0; i < 200 && started && !ConnectTo(port).valid(); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
-  std::vector<pid_t> clients;
-  for (int i = 0; i < 4 && gpsd > 0; ++i) {
-    clients.push_back(Spawn({"gpspipe", "-r", "127.0.0.1:" + port}));
+  std::vector<std::unique_ptr<Child>> clients;
+  for (int i = 0; i < 4 && started; ++i) {
+    clients.push_back(std::make_unique<Child>());
+    clients.back()->Start({"gpspipe", "-r", "127.0.0.1:" + std::to_string(port)});
   }
   std::this_thread::sleep_for(std::chrono::seconds(2));
-  std::string task = "/proc/" + std::to_string(gpsd) + "/task/" + std::to_string(gpsd);
+  std::string task = "/proc/" + std::to_string(gpsd.pid()) + "/task/" + std::to_string(gpsd.pid());
   for (auto _ : state) {
-    if (gpsd <= 0) {
+    if (!started) {
       state.SkipWithError("gpsd did not start");
       break;
     }
@@ -157,10 +122,8 @@ void BM_GpsdServingNmeaToFourClients(benchmark::State& state) {
     std::this_thread::sleep_for(Measured);
     Report(state, before, CostOf(task), std::chrono::duration<double>(Measured).count());
   }
-  for (pid_t client : clients) {
-    Stop(client);
-  }
-  Stop(gpsd);
+  clients.clear();
+  gpsd.Stop();
   feeding = false;
   feeder.join();
   ::unlink(socket.c_str());

@@ -6,61 +6,14 @@
 // them to a client of its socket watching raw NMEA and to `gpspipe -r`.
 // Each iteration times the splitter and then gpsd, so both meet the same
 // load of the machine. Loopback only.
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 
+#include "bench/child_process.h"
 #include "bench/loopback.h"
 #include "bench/switched_on_bench.h"
 
-extern char** environ;
-
 namespace velmora::bench {
 namespace {
-
-// A program of the host started for a benchmark (found on PATH), ended
-// and waited for when this goes. Its standard input and error are
-// /dev/null; its standard output is out, or /dev/null.
-class Child {
- public:
-  Child() = default;
-  Child(const Child&) = delete;
-  Child& operator=(const Child&) = delete;
-  ~Child() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-
-  bool Start(std::vector<std::string> arguments, int out = -1) {
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) {
-      argv.push_back(argument.data());
-    }
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (out >= 0) {
-      posix_spawn_file_actions_adddup2(&actions, out, 1);
-    } else {
-      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    }
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    int failed = ::posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) {
-      pid_ = 0;
-    }
-    return failed == 0;
-  }
-
- private:
-  pid_t pid_ = 0;
-};
 
 // One reader of the stream and the times it took to read each sentence.
 struct Listener {
