@@ -1,5 +1,6 @@
 #include "platform/registry/reg_text_decoder.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -12,16 +13,23 @@ namespace {
 
 constexpr char EndOfFileMark = 0x1A;
 
-bool StartsWithUtf16Mark(std::string_view bytes) {
-  return bytes.size() >= 2 && static_cast<uint8_t>(bytes[0]) == 0xFF &&
-         static_cast<uint8_t>(bytes[1]) == 0xFE;
-}
-
+constexpr std::string_view Utf16Mark = "\xFF\xFE";
 constexpr std::string_view Utf8Mark = "\xEF\xBB\xBF";
 
+bool StartsWithUtf16Mark(std::string_view bytes) {
+  return bytes.substr(0, Utf16Mark.size()) == Utf16Mark;
+}
+
+// The bytes so far could still become a byte-order mark.
+bool MayBecomeMark(std::string_view bytes) {
+  return (bytes.size() < Utf16Mark.size() && Utf16Mark.starts_with(bytes)) ||
+         (bytes.size() < Utf8Mark.size() && Utf8Mark.starts_with(bytes));
+}
+
 // UTF-16LE bytes (after the byte-order mark) to UTF-8; an unpaired
-// surrogate cannot be stored as text and is an error.
-bool Utf16ToUtf8(std::string_view bytes, std::string* out, std::string* error) {
+// surrogate cannot be stored as text and is an error naming its line
+// (the bytes start on line firstLine).
+bool Utf16ToUtf8(std::string_view bytes, size_t firstLine, std::string* out, std::string* error) {
   if (bytes.size() % 2 != 0) {
     *error = LineError(1, "UTF-16 file with an odd number of bytes");
     return false;
@@ -31,7 +39,7 @@ bool Utf16ToUtf8(std::string_view bytes, std::string* out, std::string* error) {
     units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
                                      static_cast<uint8_t>(bytes[2 * i + 1]) << 8);
   }
-  size_t line = 1;
+  size_t line = firstLine;
   for (size_t i = 0; i < units.size(); ++i) {
     char16_t c = units[i];
     line += c == u'\n';
@@ -117,7 +125,7 @@ void AppendLatin1AsUtf8(std::string& out, std::string_view bytes) {
 bool DecodeRegBytes(std::string_view bytes, std::string* storage, std::string_view* text,
                     std::string* error) {
   if (StartsWithUtf16Mark(bytes)) {
-    if (!Utf16ToUtf8(bytes.substr(2), storage, error)) {
+    if (!Utf16ToUtf8(bytes.substr(Utf16Mark.size()), 1, storage, error)) {
       return false;
     }
     bytes = *storage;
@@ -151,12 +159,19 @@ bool StreamDecoder::More(std::string* text, bool* eof, std::string* error) {
     return false;
   }
   if (first_) {
+    // A first piece too short to tell a byte-order mark waits for more.
+    head_ += bytes;
+    if (!end && MayBecomeMark(head_)) {
+      *eof = false;
+      return true;
+    }
     first_ = false;
+    bytes = std::move(head_);
     if (StartsWithUtf16Mark(bytes)) {
       utf16_ = true;
-      bytes.erase(0, 2);
-    } else if (std::string_view(bytes).substr(0, 3) == Utf8Mark) {
-      bytes.erase(0, 3);
+      bytes.erase(0, Utf16Mark.size());
+    } else if (std::string_view(bytes).substr(0, Utf8Mark.size()) == Utf8Mark) {
+      bytes.erase(0, Utf8Mark.size());
     }
   }
   std::string decoded;
@@ -171,9 +186,10 @@ bool StreamDecoder::More(std::string* text, bool* eof, std::string* error) {
         usable -= 2;
       }
     }
-    if (!Utf16ToUtf8(std::string_view(carry_).substr(0, usable), &decoded, error)) {
+    if (!Utf16ToUtf8(std::string_view(carry_).substr(0, usable), line_, &decoded, error)) {
       return false;
     }
+    line_ += static_cast<size_t>(std::count(decoded.begin(), decoded.end(), '\n'));
     carry_.erase(0, usable);
   } else {
     decoded = std::move(bytes);

@@ -4,6 +4,7 @@
 // REGEDIT4 files. A whole file at once, or a piece at a time.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,8 +37,10 @@ class StreamDecoder {
  private:
   const Read& read_;
   bool first_ = true;
+  std::string head_;  // the first bytes, until they tell whether they are a mark
   bool utf16_ = false;
   std::string carry_;  // UTF-16 bytes that wait for the rest of their character
+  size_t line_ = 1;    // the line the next UTF-16 bytes start on
 };
 
 }  // namespace velmora::regtext
