@@ -40,41 +40,11 @@
 #include <vector>
 
 #include "platform/terminal/canvas.h"
+#include "platform/terminal/key_press.h"
 #include "platform/terminal/screen_render.h"
 #include "platform/ui/ui_host.h"
 
 namespace velmora::terminal {
-
-enum class Key {
-  Other,
-  Tab,
-  BackTab,
-  Enter,
-  Space,
-  Escape,
-  Help,
-  DoubleTap,
-  Done,
-  Up,
-  Down,
-  Left,
-  Right,
-  PageUp,
-  PageDown,
-  Home,
-  End,
-  Delete,
-  Backspace,
-  ScrollLeft,
-  ScrollRight,
-  Interrupt,
-  Character,
-};
-
-struct KeyPress {
-  Key key = Key::Other;
-  char16_t ch = 0;  // for Key::Character
-};
 
 class DialogScreen {
  public:
@@ -113,16 +83,8 @@ class DialogScreen {
   // Below the smallest size: what leaves and how the screen says so.
   void Leave(const KeyPress& key);
   std::u16string_view LeaveHint() const;
-  void MessageKey(const KeyPress& key);
-  void DropDownKey(ui::Dialog& dialog, const KeyPress& key);
+  void KeyToMessage(const KeyPress& key);
   void DialogKey(ui::Dialog& dialog, const KeyPress& key);
-  bool ListKey(ui::Dialog& dialog, ui::ListView& list, const KeyPress& key);
-  bool EditKey(ui::Edit& edit, const KeyPress& key);
-  void MoveInList(ui::ListView& list, int to);
-  void TapCurrent(ui::ListView& list, bool twice);
-  void OpenDropDown(ui::ComboBox& combo);
-  void Scroll(ui::ListView& list, int rows);
-  void ScrollSideways(ui::ListView& list, int cells);
   void AnswerWith(int button);
 
   const ui::UiHost& host_;
