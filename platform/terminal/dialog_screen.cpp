@@ -5,6 +5,7 @@
 
 #include "platform/platform.h"
 #include "platform/terminal/control_keys.h"
+#include "platform/terminal/dialog_mouse.h"
 #include "platform/terminal/view_actions.h"
 
 namespace velmora::terminal {
@@ -281,10 +282,6 @@ void DialogScreen::Click(int col, int row, bool twice) {
   DialogLayout layout = Layout(*dialog);
   DialogView& view = ViewOf(*dialog);
   Hit hit = HitDialog(*dialog, layout, view, col, row);
-  int wasOpen = view.openCombo;
-  if (hit.kind != Hit::Kind::ComboItem && hit.kind != Hit::Kind::ComboScroll) {
-    view.openCombo = ui::NoControlId;  // a click elsewhere closes the drop-down list
-  }
   // The second click of a double click on the button or check box the
   // first one pressed presses it again (a quick untick is no lost click).
   // Lists take it as a double tap; elsewhere the first click did all.
@@ -296,67 +293,9 @@ void DialogScreen::Click(int col, int row, bool twice) {
     }
   }
   bool again = lastClick_.dialog != nullptr && previous == lastClick_;
-  if (twice && hit.kind != Hit::Kind::ListRow && !again) {
-    return;
-  }
-  switch (hit.kind) {
-    case Hit::Kind::Done:
-      dialog->OkCommand();
-      break;
-    case Hit::Kind::Help:
-      help_ = true;
-      break;
-    case Hit::Kind::ComboItem:
-      view.openCombo = ui::NoControlId;
-      dialog->Find<ui::ComboBox>(hit.controlId)->Choose(hit.index);
-      break;
-    case Hit::Kind::ComboScroll: {
-      int page = std::max(1, PlaceDropDown(*dialog, layout, view).items.height - 1);
-      view.comboTop = std::max(0, view.comboTop + hit.index * page);
-      break;
-    }
-    case Hit::Kind::ListScroll: {
-      auto* list = dialog->Find<ui::ListView>(hit.controlId);
-      ScrollList(view, *list, hit.index * std::max(1, VisibleListRows(layout.Of(*list)) - 1));
-      break;
-    }
-    case Hit::Kind::ListSideways:
-      ScrollSideways(view, *dialog->Find<ui::ListView>(hit.controlId), hit.index * SidewaysCells);
-      break;
-    case Hit::Kind::ListRow: {
-      auto* list = dialog->Find<ui::ListView>(hit.controlId);
-      if (!list->enabled()) {
-        break;
-      }
-      dialog->SetFocus(hit.controlId);
-      DeselectOthers(*list, hit.index);
-      if (twice) {
-        list->DoubleTap(hit.index);
-      } else {
-        list->Tap(hit.index);
-      }
-      break;
-    }
-    case Hit::Kind::Control: {
-      ui::Control* control = dialog->FindControl(hit.controlId);
-      if (!control->enabled()) {
-        break;
-      }
-      if (control->takesFocus()) {
-        dialog->SetFocus(hit.controlId);
-      }
-      if (auto* button = dynamic_cast<ui::Button*>(control)) {
-        button->Click();
-      } else if (auto* box = dynamic_cast<ui::CheckBox*>(control)) {
-        box->Click();
-      } else if (auto* combo = dynamic_cast<ui::ComboBox*>(control);
-                 combo != nullptr && wasOpen != combo->id()) {
-        OpenDropDown(view, *combo);
-      }
-      break;
-    }
-    default:
-      break;
+  bool acts = !twice || hit.kind == Hit::Kind::ListRow || again;
+  if (ClickDialog(*dialog, layout, view, hit, twice, acts)) {
+    help_ = true;
   }
 }
 
@@ -365,18 +304,8 @@ void DialogScreen::Wheel(int col, int row, int by) {
   if (help_ || tooSmall() || !messages_.empty()) {
     return;
   }
-  ui::Dialog* dialog = Top();
-  if (dialog == nullptr) {
-    return;
-  }
-  DialogView& view = ViewOf(*dialog);
-  if (view.openCombo != ui::NoControlId) {
-    view.comboTop = std::max(0, view.comboTop + by * WheelRows);
-    return;
-  }
-  Hit hit = HitDialog(*dialog, Layout(*dialog), view, col, row);
-  if (auto* list = dialog->Find<ui::ListView>(hit.controlId)) {
-    ScrollList(view, *list, by * WheelRows);
+  if (ui::Dialog* dialog = Top()) {
+    WheelDialog(*dialog, Layout(*dialog), ViewOf(*dialog), col, row, by);
   }
 }
 
