@@ -3,6 +3,12 @@
 // terminal host feeds it the terminal's size, keys and mouse events and
 // prints its picture; the tests drive it directly.
 //
+// The dialog screen decides who takes a key or a click (the key help, the
+// message box on top, an open drop-down list, the dialog) and keeps what
+// outlives one: the views of the running dialogs, the open message boxes,
+// the button a first click pressed. What a key does to a control is in
+// control_keys.h, what the mouse does on a dialog in dialog_mouse.h.
+//
 // Keys (the README's key table):
 //   Tab, Shift+Tab      next, previous control
 //   Enter               press the focused button or check box, open a
@@ -84,6 +90,8 @@ class DialogScreen {
   void Leave(const KeyPress& key);
   std::u16string_view LeaveHint() const;
   void KeyToMessage(const KeyPress& key);
+  // The dialog's own keys (focus, Escape, F10, help, Enter); the rest go
+  // to the focused control.
   void DialogKey(ui::Dialog& dialog, const KeyPress& key);
   void AnswerWith(int button);
 
