@@ -3,6 +3,12 @@
 // terminal host feeds it the terminal's size, keys and mouse events and
 // prints its picture; the tests drive it directly.
 //
+// The dialog screen decides who takes a key or a click (the key help, the
+// message box on top, an open drop-down list, the dialog) and keeps what
+// outlives one: the views of the running dialogs, the open message boxes,
+// the button a first click pressed. What a key does to a control is in
+// control_keys.h, what the mouse does on a dialog in dialog_mouse.h.
+//
 // Keys (the README's key table):
 //   Tab, Shift+Tab      next, previous control
 //   Enter               press the focused button or check box, open a
@@ -40,41 +46,11 @@
 #include <vector>
 
 #include "platform/terminal/canvas.h"
+#include "platform/terminal/key_press.h"
 #include "platform/terminal/screen_render.h"
 #include "platform/ui/ui_host.h"
 
 namespace velmora::terminal {
-
-enum class Key {
-  Other,
-  Tab,
-  BackTab,
-  Enter,
-  Space,
-  Escape,
-  Help,
-  DoubleTap,
-  Done,
-  Up,
-  Down,
-  Left,
-  Right,
-  PageUp,
-  PageDown,
-  Home,
-  End,
-  Delete,
-  Backspace,
-  ScrollLeft,
-  ScrollRight,
-  Interrupt,
-  Character,
-};
-
-struct KeyPress {
-  Key key = Key::Other;
-  char16_t ch = 0;  // for Key::Character
-};
 
 class DialogScreen {
  public:
@@ -113,16 +89,10 @@ class DialogScreen {
   // Below the smallest size: what leaves and how the screen says so.
   void Leave(const KeyPress& key);
   std::u16string_view LeaveHint() const;
-  void MessageKey(const KeyPress& key);
-  void DropDownKey(ui::Dialog& dialog, const KeyPress& key);
+  void KeyToMessage(const KeyPress& key);
+  // The dialog's own keys (focus, Escape, F10, help, Enter); the rest go
+  // to the focused control.
   void DialogKey(ui::Dialog& dialog, const KeyPress& key);
-  bool ListKey(ui::Dialog& dialog, ui::ListView& list, const KeyPress& key);
-  bool EditKey(ui::Edit& edit, const KeyPress& key);
-  void MoveInList(ui::ListView& list, int to);
-  void TapCurrent(ui::ListView& list, bool twice);
-  void OpenDropDown(ui::ComboBox& combo);
-  void Scroll(ui::ListView& list, int rows);
-  void ScrollSideways(ui::ListView& list, int cells);
   void AnswerWith(int button);
 
   const ui::UiHost& host_;
