@@ -26,6 +26,9 @@ class TempDir {
 };
 
 std::string ReadFileText(const std::string& path);
+// The bytes of a text file in UTF-16, little-endian after its byte-order
+// mark, as regedit writes its .reg files.
+std::string Utf16File(std::u16string_view text);
 void WriteFileText(const std::string& path, const std::string& text);
 
 // Registry helpers for arranging and checking state in tests. Paths are

@@ -8,6 +8,7 @@
 #include "platform/registry/reg_writer.h"
 #include "platform/registry/registry_limits.h"
 #include "platform/text.h"
+#include "tests/test_support.h"
 
 namespace velmora {
 namespace {
@@ -28,14 +29,7 @@ std::vector<uint8_t> Bytes(std::initializer_list<uint8_t> bytes) {
   return bytes;
 }
 
-std::string Utf16File(std::u16string_view text) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
+using testing::Utf16File;
 
 TEST(RegText, EveryValueKindRoundTripsExactly) {
   KeyNode root;

@@ -4,17 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/test_support.h"
+
 namespace velmora::regtext {
 namespace {
 
-std::string Utf16File(std::u16string_view text) {
-  std::string bytes = "\xFF\xFE";
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
-  return bytes;
-}
+using testing::Utf16File;
 
 // Decodes bytes handed over in pieces of size bytes.
 bool DecodeInPieces(const std::string& bytes, size_t size, std::string* text, std::string* error) {
