@@ -5,22 +5,12 @@
 #include <algorithm>
 
 #include "platform/host_io.h"
-#include "platform/serial/device_folder.h"
 #include "platform/serial/endpoint_access.h"
 #include "platform/serial/endpoint_folder.h"
-#include "platform/serial/gps_receiver.h"
-#include "platform/serial/host_serial_source.h"
+#include "platform/serial/served_port_making.h"
 #include "platform/text.h"
 
 namespace velmora {
-
-namespace {
-
-std::string Quoted(std::u16string_view text) {
-  return "\"" + ToUtf8(text) + "\"";
-}
-
-}  // namespace
 
 SwitchedOnDevice::SwitchedOnDevice(PlatformRegistry& registry, DeviceFiles& files,
                                    std::string deviceFolder, EventSink events)
@@ -221,8 +211,8 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
          " has nothing to serve on this host)");
     return;
   }
-  running.port =
-      std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_, table_);
+  running.port = std::make_unique<ServedPort>(
+      active.name, MakePortSource(files_, active.name, setup, events_), events_, table_);
   if (setup.kind != DriverKind::Splitter) {
     Tell(active.name + ": up, " + running.port->ownSource()->Describe());
     return;
@@ -243,77 +233,7 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
   if (setup.network.any()) {
     running.port->OpenNetwork(setup.network);
   }
-  OpenLogs(running);
-}
-
-std::unique_ptr<PortSource> SwitchedOnDevice::MakeSource(const std::string& name,
-                                                         const DriverSetup& setup) {
-  if (setup.kind == DriverKind::HostPort) {
-    return std::make_unique<HostSerialSource>(setup.hostPort, setup.baudRate, name, events_);
-  }
-  if (setup.kind != DriverKind::GpsReceiver) {
-    return nullptr;
-  }
-  std::string bytes;
-  std::string error;
-  if (!setup.replay.empty()) {
-    if (!ReadDeviceFile(files_, setup.replay, NmeaReplay::MaxFileBytes, &bytes, &error)) {
-      Tell(name + ": the replay log " + Quoted(setup.replay) + " " + error +
-           "; the receiver has no fix");
-      return GpsReceiver::WithoutFix();
-    }
-    NmeaReplay replay(std::move(bytes));
-    if (replay.empty()) {
-      Tell(name + ": the replay log " + Quoted(setup.replay) +
-           " is empty; the receiver has no fix");
-      return GpsReceiver::WithoutFix();
-    }
-    return GpsReceiver::Replaying(std::move(replay), Quoted(setup.replay));
-  }
-  if (setup.route.empty()) {
-    return GpsReceiver::AlongRoute(Route::BuiltIn(), "built-in route");
-  }
-  Route route;
-  if (!ReadDeviceFile(files_, setup.route, Route::MaxFileBytes, &bytes, &error) ||
-      !Route::Parse(bytes, &route, &error)) {
-    Tell(name + ": the route file " + Quoted(setup.route) + ": " + error +
-         "; the receiver has no fix");
-    return GpsReceiver::WithoutFix();
-  }
-  return GpsReceiver::AlongRoute(std::move(route), "route " + Quoted(setup.route));
-}
-
-void SwitchedOnDevice::OpenLogs(Running& splitter) {
-  const DriverSetup& setup = splitter.setup;
-  if (!setup.readLog && !setup.writeLog) {
-    return;
-  }
-  const std::string& name = splitter.active.name;
-  std::string error;
-  if (!OpenDeviceFolder(files_, setup.logDir, &error).valid()) {
-    Tell(name + ": LogDir " + Quoted(setup.logDir) + " " + error + "; logging is off");
-    return;
-  }
-  uint64_t limit = setup.logLimit != 0 ? setup.logLimit : LogWriter::DefaultLimit;
-  splitter.port->SetLogs(setup.readLog ? OpenLog(name, setup.logDir, "read", limit) : nullptr,
-                         setup.writeLog ? OpenLog(name, setup.logDir, "write", limit) : nullptr);
-}
-
-std::unique_ptr<LogWriter> SwitchedOnDevice::OpenLog(const std::string& name,
-                                                     const std::u16string& logDir, const char* what,
-                                                     uint64_t limit) {
-  std::string file = "Velmora-" + name + "-" + what;
-  std::string error;
-  std::unique_ptr<LogWriter> log =
-      LogWriter::Open(files_, logDir, file + ".log", file + ".old.log", limit, &error);
-  std::string shown = ToUtf8(logDir);
-  shown += shown.empty() || shown.back() != '\\' ? "\\" : "";
-  if (log) {
-    Tell(name + ": logging " + what + "s to " + shown + file + ".log");
-  } else {
-    Tell(name + ": " + error + "; the " + what + " log is off");
-  }
-  return log;
+  OpenSplitterLogs(files_, setup, events_, *running.port);
 }
 
 void SwitchedOnDevice::Stop(std::string name) {

@@ -109,10 +109,6 @@ class SwitchedOnDevice final : public PollClient {
   void Begin(const ActivePort& active);
   // By value: the name may be the key of the entry it erases.
   void Stop(std::string name);
-  std::unique_ptr<PortSource> MakeSource(const std::string& name, const DriverSetup& setup);
-  void OpenLogs(Running& splitter);
-  std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::u16string& logDir,
-                                     const char* what, uint64_t limit);
   void Attach();
   // Gives the port's endpoints the group and mode of its driver's key.
   void GiveAccess(const Running& running);
