@@ -8,6 +8,7 @@
 #include "platform/serial/endpoint_access.h"
 #include "platform/serial/endpoint_folder.h"
 #include "platform/serial/served_port_making.h"
+#include "platform/serial/splitter_holds.h"
 #include "platform/text.h"
 
 namespace velmora {
@@ -25,7 +26,7 @@ SwitchedOnDevice::~SwitchedOnDevice() {
   // Splitters first, so every held port is let go before it stops.
   for (auto& [name, running] : ports_) {
     if (!running.holds.empty()) {
-      Release(running);
+      ReleaseHeld(ports_, running);
     }
   }
   while (!ports_.empty()) {
@@ -129,7 +130,7 @@ void SwitchedOnDevice::Follow() {
       Begin(port);
     }
   }
-  Attach();
+  AttachSplitters(ports_, events_);
   GiveEndpoints();
   WriteListing();
 }
@@ -156,7 +157,7 @@ void SwitchedOnDevice::Reload() {
   Follow();
 }
 
-void SwitchedOnDevice::GiveAccess(const Running& running) {
+void SwitchedOnDevice::GiveAccess(const RunningPort& running) {
   const DriverSetup& setup = running.setup;
   for (const PtyEndpoint* endpoint : running.port->endpoints()) {
     std::string error;
@@ -197,7 +198,7 @@ std::string SwitchedOnDevice::Summary() const {
 }
 
 void SwitchedOnDevice::Begin(const ActivePort& active) {
-  Running& running = ports_[active.name];
+  RunningPort& running = ports_[active.name];
   running.active = active;
   running.sequence = nextSequence_++;
   running.setup = ReadDriverSetup(registry_, active.key);
@@ -241,97 +242,12 @@ void SwitchedOnDevice::Stop(std::string name) {
   if (found == ports_.end()) {
     return;
   }
-  Running& running = found->second;
-  if (!running.holds.empty()) {
-    Release(running);
-  }
-  if (!running.heldBy.empty()) {
-    Release(ports_[running.heldBy]);
-  }
+  RunningPort& running = found->second;
+  LetGoHolds(ports_, running);
   bool served = static_cast<bool>(running.port);
   running.port.reset();
   ports_.erase(found);
   Tell(name + (served ? ": down" : ": stopped"));
-}
-
-std::string SwitchedOnDevice::CannotHold(const Running& splitter) const {
-  int32_t connectTo = splitter.setup.connectTo;
-  if (connectTo < 0) {
-    return "no port to hold";
-  }
-  std::string target = "COM" + std::to_string(connectTo);
-  if (target == splitter.active.name) {
-    return "ConnectTo names its own port";
-  }
-  auto found = ports_.find(target);
-  if (found == ports_.end()) {
-    return target + " is not running";
-  }
-  const Running& held = found->second;
-  if (held.setup.kind == DriverKind::Splitter) {
-    return target + " is a splitter too";
-  }
-  if (!held.port || held.port->ownSource() == nullptr) {
-    return target + " has no data on this host (" + ToUtf8(held.setup.dll) + ")";
-  }
-  if (!held.heldBy.empty() && held.heldBy != splitter.active.name) {
-    return target + " is held by the splitter on " + held.heldBy;
-  }
-  return {};
-}
-
-void SwitchedOnDevice::Attach() {
-  std::vector<Running*> splitters;
-  for (auto& [name, running] : ports_) {
-    if (running.port && running.setup.kind == DriverKind::Splitter) {
-      splitters.push_back(&running);
-    }
-  }
-  std::sort(splitters.begin(), splitters.end(),
-            [](const Running* a, const Running* b) { return a->sequence < b->sequence; });
-  for (Running* splitter : splitters) {
-    std::string reason = CannotHold(*splitter);
-    std::string target = "COM" + std::to_string(splitter->setup.connectTo);
-    if (reason.empty()) {
-      if (splitter->holds != target) {
-        if (!splitter->holds.empty()) {
-          Release(*splitter);
-        }
-        Take(*splitter, ports_[target]);
-      }
-    } else if (!splitter->holds.empty()) {
-      Release(*splitter);
-    }
-    if (!reason.empty() && reason != splitter->waiting) {
-      Tell(splitter->active.name + ": waiting: " + reason +
-           " (what its clients write is dropped meanwhile)");
-    }
-    splitter->waiting = reason;
-  }
-}
-
-void SwitchedOnDevice::Take(Running& splitter, Running& held) {
-  held.port->Connect(nullptr);
-  bool hadEndpoint = !held.port->endpoints().empty();
-  held.port->CloseEndpoints(false);
-  held.heldBy = splitter.active.name;
-  splitter.holds = held.active.name;
-  splitter.port->Connect(held.port->ownSource());
-  Tell(splitter.active.name + ": holds " + held.active.name + " (" +
-       held.port->ownSource()->Describe() + ")");
-  if (hadEndpoint) {
-    Tell(held.active.name + ": dev/" + held.active.name + " removed while the splitter on " +
-         splitter.active.name + " holds the port");
-  }
-}
-
-void SwitchedOnDevice::Release(Running& splitter) {
-  auto found = ports_.find(splitter.holds);
-  if (found != ports_.end()) {
-    found->second.heldBy.clear();
-  }
-  splitter.port->Connect(nullptr);
-  splitter.holds.clear();
 }
 
 void SwitchedOnDevice::GiveEndpoints() {
@@ -353,7 +269,7 @@ void SwitchedOnDevice::GiveEndpoints() {
   }
 }
 
-std::string SwitchedOnDevice::Serves(const Running& running) const {
+std::string SwitchedOnDevice::Serves(const RunningPort& running) const {
   const ServedPort& port = *running.port;
   if (port.ownSource() == nullptr) {
     return running.holds.empty() ? "splitter, waiting: " + running.waiting

@@ -22,20 +22,17 @@
 // FollowInterval instead.
 #pragma once
 
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/files/device_files.h"
 #include "platform/registry.h"
 #include "platform/registry/registry_watch.h"
-#include "platform/serial/active_ports.h"
-#include "platform/serial/driver_setup.h"
 #include "platform/serial/endpoint_status.h"
 #include "platform/serial/endpoint_table.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/poll_set.h"
+#include "platform/serial/running_port.h"
 #include "platform/serial/served_port.h"
 #include "platform/serial/status_server.h"
 
@@ -95,31 +92,15 @@ class SwitchedOnDevice final : public PollClient {
   void OnReady(int tag, short revents) override;
 
  private:
-  struct Running {
-    ActivePort active;
-    uint64_t sequence = 0;
-    DriverSetup setup;
-    std::unique_ptr<ServedPort> port;  // null: not served
-    std::string heldBy;                // a port held by a splitter: its name
-    std::string holds;                 // a splitter: the port it holds
-    std::string waiting;               // a splitter: why it holds nothing
-    bool endpointFailed = false;
-  };
-
   void Begin(const ActivePort& active);
   // By value: the name may be the key of the entry it erases.
   void Stop(std::string name);
-  void Attach();
   // Gives the port's endpoints the group and mode of its driver's key.
-  void GiveAccess(const Running& running);
-  // Why splitter cannot hold its port now; empty when it can.
-  std::string CannotHold(const Running& splitter) const;
-  void Take(Running& splitter, Running& held);
-  void Release(Running& splitter);
+  void GiveAccess(const RunningPort& running);
   void GiveEndpoints();
   void WriteListing();
   // What a port serves, for the list.
-  std::string Serves(const Running& running) const;
+  std::string Serves(const RunningPort& running) const;
   void Tell(const std::string& line) { events_(line); }
 
   enum Tag { StopTag, RegistryTag };
@@ -132,7 +113,7 @@ class SwitchedOnDevice final : public PollClient {
   // Before ports_: the ports let their endpoints go into it as they stop.
   EndpointTable table_;
   RegistryWatch watch_;
-  std::map<std::string, Running> ports_;
+  RunningPorts ports_;
   uint64_t nextSequence_ = 1;
   PollSet set_;
   Millis nextFollow_ = 0;
