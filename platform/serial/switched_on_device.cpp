@@ -7,6 +7,7 @@
 #include "platform/host_io.h"
 #include "platform/serial/endpoint_access.h"
 #include "platform/serial/endpoint_folder.h"
+#include "platform/serial/port_listing.h"
 #include "platform/serial/served_port_making.h"
 #include "platform/serial/splitter_holds.h"
 #include "platform/text.h"
@@ -169,32 +170,7 @@ void SwitchedOnDevice::GiveAccess(const RunningPort& running) {
 }
 
 std::string SwitchedOnDevice::Summary() const {
-  // Counted in place (not through Snapshot): it is asked every round.
-  size_t served = 0;
-  size_t endpoints = 0;
-  size_t clients = 0;
-  uint64_t dropped = 0;
-  for (const auto& [name, running] : ports_) {
-    if (!running.port) {
-      continue;
-    }
-    ++served;
-    for (const PtyEndpoint* endpoint : running.port->endpoints()) {
-      ++endpoints;
-      clients += endpoint->clientOpen() ? 1 : 0;
-      dropped += endpoint->dropped();
-    }
-    if (const NetworkEndpoints* network = running.port->network()) {
-      for (const auto& client : network->clients()) {
-        clients += client->open() ? 1 : 0;
-        dropped += client->open() ? client->dropped() : 0;
-      }
-    }
-  }
-  return std::to_string(served) + (served == 1 ? " port" : " ports") + " served, " +
-         std::to_string(endpoints) + " endpoints, " + std::to_string(clients) +
-         (clients == 1 ? " client" : " clients") + ", " + std::to_string(dropped) +
-         " bytes dropped";
+  return PortsSummary(ports_);
 }
 
 void SwitchedOnDevice::Begin(const ActivePort& active) {
@@ -269,38 +245,12 @@ void SwitchedOnDevice::GiveEndpoints() {
   }
 }
 
-std::string SwitchedOnDevice::Serves(const RunningPort& running) const {
-  const ServedPort& port = *running.port;
-  if (port.ownSource() == nullptr) {
-    return running.holds.empty() ? "splitter, waiting: " + running.waiting
-                                 : "splitter holding " + running.holds;
-  }
-  std::string what = port.ownSource()->Describe();
-  if (!running.heldBy.empty()) {
-    what += " (held by the splitter on " + running.heldBy + ")";
-  }
-  return what;
-}
-
 std::vector<EndpointStatus> SwitchedOnDevice::Snapshot() const {
-  std::vector<EndpointStatus> records;
-  for (const auto& [name, running] : ports_) {
-    if (running.port) {
-      AddPortStatus(*running.port, Serves(running), running.setup.network.listenAddress, &records);
-    }
-  }
-  return records;
+  return PortsSnapshot(ports_);
 }
 
 std::string SwitchedOnDevice::Listing() const {
-  std::string text;
-  for (const EndpointStatus& record : Snapshot()) {
-    if (record.kind == "pty" || record.kind == "none" || record.kind == "listener") {
-      text += EndpointListRow(record.link, record.terminal.empty() ? "-" : record.terminal,
-                              record.port, record.driver);
-    }
-  }
-  return text;
+  return EndpointListing(Snapshot());
 }
 
 void SwitchedOnDevice::WriteListing() {

@@ -20,6 +20,10 @@
 // GPS receiver's second, a host device to open again, kept endpoints to
 // remove). Only when the folder cannot be watched does it look every
 // FollowInterval instead.
+//
+// Its parts: the ports (RunningPort), a port's source and a splitter's
+// logs (served_port_making.h), the splitters' holds (splitter_holds.h),
+// and the listing, status and summary (port_listing.h).
 #pragma once
 
 #include <string>
@@ -99,8 +103,6 @@ class SwitchedOnDevice final : public PollClient {
   void GiveAccess(const RunningPort& running);
   void GiveEndpoints();
   void WriteListing();
-  // What a port serves, for the list.
-  std::string Serves(const RunningPort& running) const;
   void Tell(const std::string& line) { events_(line); }
 
   enum Tag { StopTag, RegistryTag };
