@@ -5,22 +5,14 @@
 #include <algorithm>
 
 #include "platform/host_io.h"
-#include "platform/serial/device_folder.h"
 #include "platform/serial/endpoint_access.h"
 #include "platform/serial/endpoint_folder.h"
-#include "platform/serial/gps_receiver.h"
-#include "platform/serial/host_serial_source.h"
+#include "platform/serial/port_listing.h"
+#include "platform/serial/served_port_making.h"
+#include "platform/serial/splitter_holds.h"
 #include "platform/text.h"
 
 namespace velmora {
-
-namespace {
-
-std::string Quoted(std::u16string_view text) {
-  return "\"" + ToUtf8(text) + "\"";
-}
-
-}  // namespace
 
 SwitchedOnDevice::SwitchedOnDevice(PlatformRegistry& registry, DeviceFiles& files,
                                    std::string deviceFolder, EventSink events)
@@ -35,7 +27,7 @@ SwitchedOnDevice::~SwitchedOnDevice() {
   // Splitters first, so every held port is let go before it stops.
   for (auto& [name, running] : ports_) {
     if (!running.holds.empty()) {
-      Release(running);
+      ReleaseHeld(ports_, running);
     }
   }
   while (!ports_.empty()) {
@@ -139,7 +131,7 @@ void SwitchedOnDevice::Follow() {
       Begin(port);
     }
   }
-  Attach();
+  AttachSplitters(ports_, events_);
   GiveEndpoints();
   WriteListing();
 }
@@ -166,7 +158,7 @@ void SwitchedOnDevice::Reload() {
   Follow();
 }
 
-void SwitchedOnDevice::GiveAccess(const Running& running) {
+void SwitchedOnDevice::GiveAccess(const RunningPort& running) {
   const DriverSetup& setup = running.setup;
   for (const PtyEndpoint* endpoint : running.port->endpoints()) {
     std::string error;
@@ -178,36 +170,11 @@ void SwitchedOnDevice::GiveAccess(const Running& running) {
 }
 
 std::string SwitchedOnDevice::Summary() const {
-  // Counted in place (not through Snapshot): it is asked every round.
-  size_t served = 0;
-  size_t endpoints = 0;
-  size_t clients = 0;
-  uint64_t dropped = 0;
-  for (const auto& [name, running] : ports_) {
-    if (!running.port) {
-      continue;
-    }
-    ++served;
-    for (const PtyEndpoint* endpoint : running.port->endpoints()) {
-      ++endpoints;
-      clients += endpoint->clientOpen() ? 1 : 0;
-      dropped += endpoint->dropped();
-    }
-    if (const NetworkEndpoints* network = running.port->network()) {
-      for (const auto& client : network->clients()) {
-        clients += client->open() ? 1 : 0;
-        dropped += client->open() ? client->dropped() : 0;
-      }
-    }
-  }
-  return std::to_string(served) + (served == 1 ? " port" : " ports") + " served, " +
-         std::to_string(endpoints) + " endpoints, " + std::to_string(clients) +
-         (clients == 1 ? " client" : " clients") + ", " + std::to_string(dropped) +
-         " bytes dropped";
+  return PortsSummary(ports_);
 }
 
 void SwitchedOnDevice::Begin(const ActivePort& active) {
-  Running& running = ports_[active.name];
+  RunningPort& running = ports_[active.name];
   running.active = active;
   running.sequence = nextSequence_++;
   running.setup = ReadDriverSetup(registry_, active.key);
@@ -221,8 +188,8 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
          " has nothing to serve on this host)");
     return;
   }
-  running.port =
-      std::make_unique<ServedPort>(active.name, MakeSource(active.name, setup), events_, table_);
+  running.port = std::make_unique<ServedPort>(
+      active.name, MakePortSource(files_, active.name, setup, events_), events_, table_);
   if (setup.kind != DriverKind::Splitter) {
     Tell(active.name + ": up, " + running.port->ownSource()->Describe());
     return;
@@ -243,77 +210,7 @@ void SwitchedOnDevice::Begin(const ActivePort& active) {
   if (setup.network.any()) {
     running.port->OpenNetwork(setup.network);
   }
-  OpenLogs(running);
-}
-
-std::unique_ptr<PortSource> SwitchedOnDevice::MakeSource(const std::string& name,
-                                                         const DriverSetup& setup) {
-  if (setup.kind == DriverKind::HostPort) {
-    return std::make_unique<HostSerialSource>(setup.hostPort, setup.baudRate, name, events_);
-  }
-  if (setup.kind != DriverKind::GpsReceiver) {
-    return nullptr;
-  }
-  std::string bytes;
-  std::string error;
-  if (!setup.replay.empty()) {
-    if (!ReadDeviceFile(files_, setup.replay, NmeaReplay::MaxFileBytes, &bytes, &error)) {
-      Tell(name + ": the replay log " + Quoted(setup.replay) + " " + error +
-           "; the receiver has no fix");
-      return GpsReceiver::WithoutFix();
-    }
-    NmeaReplay replay(std::move(bytes));
-    if (replay.empty()) {
-      Tell(name + ": the replay log " + Quoted(setup.replay) +
-           " is empty; the receiver has no fix");
-      return GpsReceiver::WithoutFix();
-    }
-    return GpsReceiver::Replaying(std::move(replay), Quoted(setup.replay));
-  }
-  if (setup.route.empty()) {
-    return GpsReceiver::AlongRoute(Route::BuiltIn(), "built-in route");
-  }
-  Route route;
-  if (!ReadDeviceFile(files_, setup.route, Route::MaxFileBytes, &bytes, &error) ||
-      !Route::Parse(bytes, &route, &error)) {
-    Tell(name + ": the route file " + Quoted(setup.route) + ": " + error +
-         "; the receiver has no fix");
-    return GpsReceiver::WithoutFix();
-  }
-  return GpsReceiver::AlongRoute(std::move(route), "route " + Quoted(setup.route));
-}
-
-void SwitchedOnDevice::OpenLogs(Running& splitter) {
-  const DriverSetup& setup = splitter.setup;
-  if (!setup.readLog && !setup.writeLog) {
-    return;
-  }
-  const std::string& name = splitter.active.name;
-  std::string error;
-  if (!OpenDeviceFolder(files_, setup.logDir, &error).valid()) {
-    Tell(name + ": LogDir " + Quoted(setup.logDir) + " " + error + "; logging is off");
-    return;
-  }
-  uint64_t limit = setup.logLimit != 0 ? setup.logLimit : LogWriter::DefaultLimit;
-  splitter.port->SetLogs(setup.readLog ? OpenLog(name, setup.logDir, "read", limit) : nullptr,
-                         setup.writeLog ? OpenLog(name, setup.logDir, "write", limit) : nullptr);
-}
-
-std::unique_ptr<LogWriter> SwitchedOnDevice::OpenLog(const std::string& name,
-                                                     const std::u16string& logDir, const char* what,
-                                                     uint64_t limit) {
-  std::string file = "Velmora-" + name + "-" + what;
-  std::string error;
-  std::unique_ptr<LogWriter> log =
-      LogWriter::Open(files_, logDir, file + ".log", file + ".old.log", limit, &error);
-  std::string shown = ToUtf8(logDir);
-  shown += shown.empty() || shown.back() != '\\' ? "\\" : "";
-  if (log) {
-    Tell(name + ": logging " + what + "s to " + shown + file + ".log");
-  } else {
-    Tell(name + ": " + error + "; the " + what + " log is off");
-  }
-  return log;
+  OpenSplitterLogs(files_, setup, events_, *running.port);
 }
 
 void SwitchedOnDevice::Stop(std::string name) {
@@ -321,97 +218,12 @@ void SwitchedOnDevice::Stop(std::string name) {
   if (found == ports_.end()) {
     return;
   }
-  Running& running = found->second;
-  if (!running.holds.empty()) {
-    Release(running);
-  }
-  if (!running.heldBy.empty()) {
-    Release(ports_[running.heldBy]);
-  }
+  RunningPort& running = found->second;
+  LetGoHolds(ports_, running);
   bool served = static_cast<bool>(running.port);
   running.port.reset();
   ports_.erase(found);
   Tell(name + (served ? ": down" : ": stopped"));
-}
-
-std::string SwitchedOnDevice::CannotHold(const Running& splitter) const {
-  int32_t connectTo = splitter.setup.connectTo;
-  if (connectTo < 0) {
-    return "no port to hold";
-  }
-  std::string target = "COM" + std::to_string(connectTo);
-  if (target == splitter.active.name) {
-    return "ConnectTo names its own port";
-  }
-  auto found = ports_.find(target);
-  if (found == ports_.end()) {
-    return target + " is not running";
-  }
-  const Running& held = found->second;
-  if (held.setup.kind == DriverKind::Splitter) {
-    return target + " is a splitter too";
-  }
-  if (!held.port || held.port->ownSource() == nullptr) {
-    return target + " has no data on this host (" + ToUtf8(held.setup.dll) + ")";
-  }
-  if (!held.heldBy.empty() && held.heldBy != splitter.active.name) {
-    return target + " is held by the splitter on " + held.heldBy;
-  }
-  return {};
-}
-
-void SwitchedOnDevice::Attach() {
-  std::vector<Running*> splitters;
-  for (auto& [name, running] : ports_) {
-    if (running.port && running.setup.kind == DriverKind::Splitter) {
-      splitters.push_back(&running);
-    }
-  }
-  std::sort(splitters.begin(), splitters.end(),
-            [](const Running* a, const Running* b) { return a->sequence < b->sequence; });
-  for (Running* splitter : splitters) {
-    std::string reason = CannotHold(*splitter);
-    std::string target = "COM" + std::to_string(splitter->setup.connectTo);
-    if (reason.empty()) {
-      if (splitter->holds != target) {
-        if (!splitter->holds.empty()) {
-          Release(*splitter);
-        }
-        Take(*splitter, ports_[target]);
-      }
-    } else if (!splitter->holds.empty()) {
-      Release(*splitter);
-    }
-    if (!reason.empty() && reason != splitter->waiting) {
-      Tell(splitter->active.name + ": waiting: " + reason +
-           " (what its clients write is dropped meanwhile)");
-    }
-    splitter->waiting = reason;
-  }
-}
-
-void SwitchedOnDevice::Take(Running& splitter, Running& held) {
-  held.port->Connect(nullptr);
-  bool hadEndpoint = !held.port->endpoints().empty();
-  held.port->CloseEndpoints(false);
-  held.heldBy = splitter.active.name;
-  splitter.holds = held.active.name;
-  splitter.port->Connect(held.port->ownSource());
-  Tell(splitter.active.name + ": holds " + held.active.name + " (" +
-       held.port->ownSource()->Describe() + ")");
-  if (hadEndpoint) {
-    Tell(held.active.name + ": dev/" + held.active.name + " removed while the splitter on " +
-         splitter.active.name + " holds the port");
-  }
-}
-
-void SwitchedOnDevice::Release(Running& splitter) {
-  auto found = ports_.find(splitter.holds);
-  if (found != ports_.end()) {
-    found->second.heldBy.clear();
-  }
-  splitter.port->Connect(nullptr);
-  splitter.holds.clear();
 }
 
 void SwitchedOnDevice::GiveEndpoints() {
@@ -433,38 +245,12 @@ void SwitchedOnDevice::GiveEndpoints() {
   }
 }
 
-std::string SwitchedOnDevice::Serves(const Running& running) const {
-  const ServedPort& port = *running.port;
-  if (port.ownSource() == nullptr) {
-    return running.holds.empty() ? "splitter, waiting: " + running.waiting
-                                 : "splitter holding " + running.holds;
-  }
-  std::string what = port.ownSource()->Describe();
-  if (!running.heldBy.empty()) {
-    what += " (held by the splitter on " + running.heldBy + ")";
-  }
-  return what;
-}
-
 std::vector<EndpointStatus> SwitchedOnDevice::Snapshot() const {
-  std::vector<EndpointStatus> records;
-  for (const auto& [name, running] : ports_) {
-    if (running.port) {
-      AddPortStatus(*running.port, Serves(running), running.setup.network.listenAddress, &records);
-    }
-  }
-  return records;
+  return PortsSnapshot(ports_);
 }
 
 std::string SwitchedOnDevice::Listing() const {
-  std::string text;
-  for (const EndpointStatus& record : Snapshot()) {
-    if (record.kind == "pty" || record.kind == "none" || record.kind == "listener") {
-      text += EndpointListRow(record.link, record.terminal.empty() ? "-" : record.terminal,
-                              record.port, record.driver);
-    }
-  }
-  return text;
+  return EndpointListing(Snapshot());
 }
 
 void SwitchedOnDevice::WriteListing() {

@@ -20,22 +20,23 @@
 // GPS receiver's second, a host device to open again, kept endpoints to
 // remove). Only when the folder cannot be watched does it look every
 // FollowInterval instead.
+//
+// Its parts: the ports (RunningPort), a port's source and a splitter's
+// logs (served_port_making.h), the splitters' holds (splitter_holds.h),
+// and the listing, status and summary (port_listing.h).
 #pragma once
 
-#include <map>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/files/device_files.h"
 #include "platform/registry.h"
 #include "platform/registry/registry_watch.h"
-#include "platform/serial/active_ports.h"
-#include "platform/serial/driver_setup.h"
 #include "platform/serial/endpoint_status.h"
 #include "platform/serial/endpoint_table.h"
 #include "platform/serial/event_sink.h"
 #include "platform/serial/poll_set.h"
+#include "platform/serial/running_port.h"
 #include "platform/serial/served_port.h"
 #include "platform/serial/status_server.h"
 
@@ -95,35 +96,13 @@ class SwitchedOnDevice final : public PollClient {
   void OnReady(int tag, short revents) override;
 
  private:
-  struct Running {
-    ActivePort active;
-    uint64_t sequence = 0;
-    DriverSetup setup;
-    std::unique_ptr<ServedPort> port;  // null: not served
-    std::string heldBy;                // a port held by a splitter: its name
-    std::string holds;                 // a splitter: the port it holds
-    std::string waiting;               // a splitter: why it holds nothing
-    bool endpointFailed = false;
-  };
-
   void Begin(const ActivePort& active);
   // By value: the name may be the key of the entry it erases.
   void Stop(std::string name);
-  std::unique_ptr<PortSource> MakeSource(const std::string& name, const DriverSetup& setup);
-  void OpenLogs(Running& splitter);
-  std::unique_ptr<LogWriter> OpenLog(const std::string& name, const std::u16string& logDir,
-                                     const char* what, uint64_t limit);
-  void Attach();
   // Gives the port's endpoints the group and mode of its driver's key.
-  void GiveAccess(const Running& running);
-  // Why splitter cannot hold its port now; empty when it can.
-  std::string CannotHold(const Running& splitter) const;
-  void Take(Running& splitter, Running& held);
-  void Release(Running& splitter);
+  void GiveAccess(const RunningPort& running);
   void GiveEndpoints();
   void WriteListing();
-  // What a port serves, for the list.
-  std::string Serves(const Running& running) const;
   void Tell(const std::string& line) { events_(line); }
 
   enum Tag { StopTag, RegistryTag };
@@ -136,7 +115,7 @@ class SwitchedOnDevice final : public PollClient {
   // Before ports_: the ports let their endpoints go into it as they stop.
   EndpointTable table_;
   RegistryWatch watch_;
-  std::map<std::string, Running> ports_;
+  RunningPorts ports_;
   uint64_t nextSequence_ = 1;
   PollSet set_;
   Millis nextFollow_ = 0;
