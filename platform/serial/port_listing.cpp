@@ -63,9 +63,9 @@ std::string PortsSummary(const RunningPorts& ports) {
     }
   }
   return std::to_string(served) + (served == 1 ? " port" : " ports") + " served, " +
-         std::to_string(endpoints) + " endpoints, " + std::to_string(clients) +
-         (clients == 1 ? " client" : " clients") + ", " + std::to_string(dropped) +
-         " bytes dropped";
+         std::to_string(endpoints) + (endpoints == 1 ? " endpoint, " : " endpoints, ") +
+         std::to_string(clients) + (clients == 1 ? " client" : " clients") + ", " +
+         std::to_string(dropped) + " bytes dropped";
 }
 
 }  // namespace velmora

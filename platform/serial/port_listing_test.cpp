@@ -46,6 +46,14 @@ TEST_F(PortListingTest, WhatEachPortServesAndTheSummary) {
   EXPECT_EQ(PortsSummary({}), "0 ports served, 0 endpoints, 0 clients, 0 bytes dropped");
 }
 
+// One of each is told in the singular.
+TEST_F(PortListingTest, TheSummaryTellsOneOfEachInTheSingular) {
+  RunningPort& splitter = Add(5, DriverKind::Splitter, 8);
+  std::string error;
+  ASSERT_TRUE(splitter.port->OpenEndpoints(1, &error)) << error;
+  EXPECT_EQ(PortsSummary(ports_), "1 port served, 1 endpoint, 0 clients, 0 bytes dropped");
+}
+
 // The list has the endpoints, the ports without one and the listeners;
 // the network clients are only in the live status.
 TEST(PortListing, TheListLeavesOutNetworkClients) {
