@@ -5,8 +5,10 @@
 namespace velmora {
 
 std::string DamagedRecord(const std::string& path, const char* table, std::string_view key) {
+  // Every table but "meta" is keyed by numbers; meta's names are text,
+  // some of them eight bytes long.
   std::string name(key);
-  if (key.size() == 8 || key.size() == 16) {
+  if (std::string_view(table) != "meta" && (key.size() == 8 || key.size() == 16)) {
     name = std::to_string(store::FirstOf(key));
     if (key.size() == 16) {
       name += "/" + std::to_string(store::SecondOf(key));

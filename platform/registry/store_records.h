@@ -22,7 +22,7 @@ inline MDB_val Val(std::string_view bytes) {
 }
 
 // "<path>: the record <key> of the table "<table>" is damaged", the key
-// given by its numbers when it is made of them.
+// given by its numbers (as "5" or "5/7"), a name of "meta" as it is.
 std::string DamagedRecord(const std::string& path, const char* table, std::string_view key);
 
 // Stores payload sealed under key; LMDB's result.
