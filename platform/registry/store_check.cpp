@@ -1,48 +1,33 @@
 #include "platform/registry/store_check.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 
 #include "platform/registry/store_env.h"
 #include "platform/registry/store_format.h"
-#include "platform/registry/store_tree.h"
+#include "platform/registry/store_records.h"
 #include "platform/registry/tree_change.h"
 
 namespace velmora {
 
 namespace {
 
-std::string_view View(const MDB_val& value) {
-  return {static_cast<const char*>(value.mv_data), value.mv_size};
-}
-
-std::string Name(std::string_view key) {
-  if (key.size() == 8 || key.size() == 16) {
-    std::string text = std::to_string(store::FirstOf(key));
-    return key.size() == 16 ? text + "/" + std::to_string(store::SecondOf(key)) : text;
-  }
-  return std::string(key);
-}
-
 // Walks every record of one table; visit gets the table key and payload,
 // or damaged is called. False when LMDB cannot go on.
 bool Walk(MDB_txn* txn, MDB_dbi dbi, const std::string& path, const char* table,
           std::vector<std::string>* damage,
           const std::function<bool(std::string_view, std::string_view)>& visit) {
-  MDB_cursor* cursor = nullptr;
-  int rc = mdb_cursor_open(txn, dbi, &cursor);
+  StoreCursor cursor(txn, dbi);
   MDB_val k{};
   MDB_val v{};
-  for (rc = rc == 0 ? mdb_cursor_get(cursor, &k, &v, MDB_FIRST) : rc; rc == 0;
-       rc = mdb_cursor_get(cursor, &k, &v, MDB_NEXT)) {
+  int rc = cursor.opened();
+  for (rc = rc == 0 ? cursor.Get(&k, &v, MDB_FIRST) : rc; rc == 0;
+       rc = cursor.Get(&k, &v, MDB_NEXT)) {
     std::string_view payload;
     if (!store::Unseal(View(k), View(v), &payload) || !visit(View(k), payload)) {
-      damage->push_back(path + ": the record " + Name(View(k)) + " of the table \"" + table +
-                        "\" is damaged");
+      damage->push_back(DamagedRecord(path, table, View(k)));
     }
-  }
-  if (cursor != nullptr) {
-    mdb_cursor_close(cursor);
   }
   if (rc != MDB_NOTFOUND) {
     damage->push_back(path + ": the table \"" + table + "\" cannot be read: " + mdb_strerror(rc));

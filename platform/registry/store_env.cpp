@@ -11,6 +11,7 @@
 #include "platform/host_io.h"
 #include "platform/registry/registry_limits.h"
 #include "platform/registry/store_format.h"
+#include "platform/registry/store_records.h"
 
 namespace velmora {
 
@@ -27,13 +28,6 @@ namespace {
 bool Exists(const std::string& path) {
   struct stat info {};
   return ::lstat(path.c_str(), &info) == 0;
-}
-
-int Put(MDB_txn* txn, MDB_dbi dbi, std::string_view key, std::string_view payload) {
-  std::string sealed = store::Seal(key, payload);
-  MDB_val k{key.size(), const_cast<char*>(key.data())};
-  MDB_val v{sealed.size(), sealed.data()};
-  return mdb_put(txn, dbi, &k, &v, 0);
 }
 
 }  // namespace
@@ -137,16 +131,16 @@ int StoreEnv::Initialize(MDB_txn* txn) {
   }
   store::KeyRecord root;
   store::IdKey rootKey = store::MakeKey(store::RootKey);
-  int rc = Put(txn, meta, "format", store::EncodeNumber(store::FormatVersion));
+  int rc = PutSealed(txn, meta, "format", store::EncodeNumber(store::FormatVersion));
   if (rc == 0) {
-    rc = Put(txn, meta, "identity",
-             std::string_view(reinterpret_cast<const char*>(identity), sizeof identity));
+    rc = PutSealed(txn, meta, "identity",
+                   std::string_view(reinterpret_cast<const char*>(identity), sizeof identity));
   }
   if (rc == 0) {
-    rc = Put(txn, meta, "next-key", store::EncodeNumber(store::RootKey + 1));
+    rc = PutSealed(txn, meta, "next-key", store::EncodeNumber(store::RootKey + 1));
   }
   if (rc == 0) {
-    rc = Put(txn, keys, rootKey.view(), store::EncodeKey(root));
+    rc = PutSealed(txn, keys, rootKey.view(), store::EncodeKey(root));
   }
   return rc;
 }
