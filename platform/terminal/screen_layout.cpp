@@ -52,9 +52,6 @@ const ControlCells& NoCells() {
 }  // namespace
 
 DialogLayout::DialogLayout(const ui::Dialog& dialog, int width, int height)
-    : DialogLayout(dialog, width, height, true) {}
-
-DialogLayout::DialogLayout(const ui::Dialog& dialog, int width, int height, bool measure)
     : dialog_(dialog), width_(std::max(0, width)), height_(std::max(0, height)) {
   unitsWide_ = std::max(1, dialog.templateRect().width);
   unitsHigh_ = std::max(1, dialog.templateRect().height);
@@ -68,7 +65,14 @@ DialogLayout::DialogLayout(const ui::Dialog& dialog, int width, int height, bool
   }
   Place();
   fits_ = FitsDown() && FitsAcross();
-  if (!measure || fits_) {
+}
+
+void DialogLayout::Measure() const {
+  if (measured_) {
+    return;
+  }
+  measured_ = true;
+  if (fits_) {
     neededWidth_ = std::min(width_, LargestCheckedWidth);
     neededHeight_ = std::min(height_, LargestCheckedHeight);
     return;
@@ -78,7 +82,7 @@ DialogLayout::DialogLayout(const ui::Dialog& dialog, int width, int height, bool
   // that has enough rows.
   neededHeight_ = 1;
   for (int h = LargestCheckedHeight; h >= 1; --h) {
-    if (!DialogLayout(dialog, width_, h, false).FitsDown()) {
+    if (!DialogLayout(dialog_, width_, h).FitsDown()) {
       neededHeight_ = h + 1;
       break;
     }
@@ -86,7 +90,7 @@ DialogLayout::DialogLayout(const ui::Dialog& dialog, int width, int height, bool
   int probeHeight = std::max(height_, neededHeight_);
   neededWidth_ = 1;
   for (int w = LargestCheckedWidth; w >= 1; --w) {
-    if (!DialogLayout(dialog, w, probeHeight, false).FitsAcross()) {
+    if (!DialogLayout(dialog_, w, probeHeight).FitsAcross()) {
       neededWidth_ = w + 1;
       break;
     }

@@ -59,15 +59,24 @@ class DialogLayout {
   const ControlCells& Of(const ui::Control& control) const;
 
   bool Fits() const { return fits_; }
-  // The smallest terminal from which on the dialog fits.
-  int neededWidth() const { return neededWidth_; }
-  int neededHeight() const { return neededHeight_; }
+  // The smallest terminal from which on the dialog fits. Worked out when
+  // first asked, as it lays the dialog out at up to every checked size: a
+  // layout asked only where the controls are, or whether they fit, is
+  // laid out once.
+  int neededWidth() const {
+    Measure();
+    return neededWidth_;
+  }
+  int neededHeight() const {
+    Measure();
+    return neededHeight_;
+  }
 
  private:
-  DialogLayout(const ui::Dialog& dialog, int width, int height, bool measure);
   void Place();
   bool FitsAcross() const;
   bool FitsDown() const;
+  void Measure() const;
 
   const ui::Dialog& dialog_;
   int width_;
@@ -76,8 +85,9 @@ class DialogLayout {
   int unitsHigh_ = 1;
   std::map<const ui::Control*, ControlCells> cells_;
   bool fits_ = true;
-  int neededWidth_ = 0;
-  int neededHeight_ = 0;
+  mutable bool measured_ = false;
+  mutable int neededWidth_ = 0;
+  mutable int neededHeight_ = 0;
 };
 
 // Rows of the list's entries that are visible below its header.
