@@ -17,13 +17,14 @@
 #   memory bound under hostile clients (the sanitizers keep freed memory),
 #   the package, and the benchmarks (compiled, never run). Its debug
 #   information is -g1: the package strips it anyway.
-# - The fuzz targets (clang, for libFuzzer) compile only what they reach.
-# The sanitizer build compiles at the lowest priority while the normal
-# build's tests and the package test, which mostly wait, leave the cores
-# idle; the fuzz targets, also at the lowest priority, compile and run
-# beside the sanitizer build's tests, which wait for programs in tmux,
-# for switched-on devices and for child processes. Nothing there is timed,
-# so the tests run several at a time on the two cores.
+# - The fuzz targets (clang, for libFuzzer) compile only what they reach,
+#   and each runs 20 s (FUZZ_SECONDS), two at a time.
+# The sanitizer and fuzz builds compile from the start at the lowest
+# priority, in what the normal build, its tests and the package test leave
+# of the two cores; the fuzz targets, also at the lowest priority, run
+# beside the sanitizer build's tests, which wait for programs in tmux, for
+# switched-on devices and for child processes. Nothing there is timed, so
+# the tests run several at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -34,12 +35,16 @@ trap 'rm -f "$log" "$background_log" "$fuzz_log"' EXIT
 
 bash scripts/format-check.sh
 
-bash scripts/build.sh build -DVELMORA_BENCH=ON -DVELMORA_UNIT_TESTS=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
-
+# The sanitizer build and the fuzz targets compile from the start, at the
+# lowest priority: they take what the normal build and its tests leave.
 nice -n 19 bash scripts/build.sh build-asan -DVELMORA_SANITIZE=ON -DVELMORA_WINDOW=OFF \
   -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" >"$background_log" 2>&1 &
-background=$!
+sanitizer_build=$!
+nice -n 19 bash scripts/fuzz.sh build >"$fuzz_log" 2>&1 &
+fuzz_build=$!
+
+bash scripts/build.sh build -DVELMORA_BENCH=ON -DVELMORA_UNIT_TESTS=OFF \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 
 # In the normal build: the window's tests, the process out of descriptors,
 # and of the end-to-end tests the window module's loading and the memory
@@ -48,8 +53,10 @@ background=$!
 (cd build && ctest --output-on-failure -j 2 -R '^e2e\.(front_end_choice|network_hostile)$') | tee -a "$log"
 bash scripts/package-test.sh build
 
-wait "$background" || { cat "$background_log"; echo "test: the sanitizer build failed"; exit 1; }
-nice -n 19 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" >"$fuzz_log" 2>&1 &
+wait "$sanitizer_build" || { cat "$background_log"; echo "test: the sanitizer build failed"; exit 1; }
+wait "$fuzz_build" || { cat "$fuzz_log"; echo "test: the fuzz build failed"; exit 1; }
+# Each fuzz target runs 20 s by default (FUZZ_SECONDS), two at a time.
+nice -n 19 bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" >"$fuzz_log" 2>&1 &
 fuzzing=$!
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 (cd build-asan && ctest --output-on-failure -j 6) | tee -a "$log"
