@@ -18,7 +18,7 @@
 #   the package, and the benchmarks (compiled, never run). Its debug
 #   information is -g1: the package strips it anyway.
 # - The fuzz targets (clang, for libFuzzer) compile only what they reach,
-#   and each runs 20 s (FUZZ_SECONDS), two at a time.
+#   and each runs 30 s (FUZZ_SECONDS), two at a time.
 # The sanitizer and fuzz builds compile from the start at the lowest
 # priority, in what the normal build, its tests and the package test leave
 # of the two cores; the fuzz targets, also at the lowest priority, run
@@ -55,8 +55,8 @@ bash scripts/package-test.sh build
 
 wait "$sanitizer_build" || { cat "$background_log"; echo "test: the sanitizer build failed"; exit 1; }
 wait "$fuzz_build" || { cat "$fuzz_log"; echo "test: the fuzz build failed"; exit 1; }
-# Each fuzz target runs 20 s by default (FUZZ_SECONDS), two at a time.
-nice -n 19 bash scripts/fuzz.sh "${FUZZ_SECONDS:-20}" >"$fuzz_log" 2>&1 &
+# Each fuzz target runs 30 s by default (FUZZ_SECONDS), two at a time.
+nice -n 19 bash scripts/fuzz.sh "${FUZZ_SECONDS:-30}" >"$fuzz_log" 2>&1 &
 fuzzing=$!
 export ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1
 (cd build-asan && ctest --output-on-failure -j 6) | tee -a "$log"
