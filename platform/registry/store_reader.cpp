@@ -119,34 +119,19 @@ Status StoreReader::HasChildren(uint64_t parent, bool* has) {
   return status == StatusNoMoreItems ? StatusSuccess : status;
 }
 
-Status StoreReader::ForEachChild(
-    uint64_t parent, const std::function<Status(uint64_t, const store::KeyRecord&)>& visit) {
-  StoreCursor cursor(txn(), env().order);
+Status StoreReader::ScanOwner(
+    MDB_dbi dbi, uint64_t owner,
+    const std::function<Status(std::string_view, std::string_view)>& visit) {
+  StoreCursor cursor(txn(), dbi);
   if (cursor.opened() != 0) {
     return Lmdb(cursor.opened());
   }
-  IdKey start = MakeKey(parent, 0);
+  IdKey start = MakeKey(owner, 0);
   MDB_val k = Val(start.view());
   MDB_val v{};
   int rc = cursor.Get(&k, &v, MDB_SET_RANGE);
-  for (; rc == 0 && store::FirstOf(View(k)) == parent; rc = cursor.Get(&k, &v, MDB_NEXT)) {
-    std::string_view payload;
-    bool ok = false;
-    uint64_t id = 0;
-    if (store::Unseal(View(k), View(v), &payload)) {
-      id = IdOf(payload, &ok);
-    }
-    if (!ok) {
-      return Damaged("order", View(k));
-    }
-    store::KeyRecord record;
-    Status status = ReadKey(id, &record);
-    if (status == StatusFileNotFound) {
-      return Damaged("order", View(k));
-    }
-    if (status == StatusSuccess) {
-      status = visit(id, record);
-    }
+  for (; rc == 0 && store::FirstOf(View(k)) == owner; rc = cursor.Get(&k, &v, MDB_NEXT)) {
+    Status status = visit(View(k), View(v));
     if (status != StatusSuccess) {
       return status;
     }
@@ -154,28 +139,37 @@ Status StoreReader::ForEachChild(
   return rc == 0 || rc == MDB_NOTFOUND ? StatusSuccess : Lmdb(rc);
 }
 
+Status StoreReader::ForEachChild(
+    uint64_t parent, const std::function<Status(uint64_t, const store::KeyRecord&)>& visit) {
+  return ScanOwner(env().order, parent, [&](std::string_view k, std::string_view v) {
+    std::string_view payload;
+    bool ok = false;
+    uint64_t id = 0;
+    if (store::Unseal(k, v, &payload)) {
+      id = IdOf(payload, &ok);
+    }
+    if (!ok) {
+      return Damaged("order", k);
+    }
+    store::KeyRecord record;
+    Status status = ReadKey(id, &record);
+    if (status == StatusFileNotFound) {
+      return Damaged("order", k);
+    }
+    return status == StatusSuccess ? visit(id, record) : status;
+  });
+}
+
 Status StoreReader::ForEachValue(uint64_t key,
                                  const std::function<Status(const store::ValueRecord&)>& visit) {
-  StoreCursor cursor(txn(), env().values);
-  if (cursor.opened() != 0) {
-    return Lmdb(cursor.opened());
-  }
-  IdKey start = MakeKey(key, 0);
-  MDB_val k = Val(start.view());
-  MDB_val v{};
-  int rc = cursor.Get(&k, &v, MDB_SET_RANGE);
   store::ValueRecord value;
-  for (; rc == 0 && store::FirstOf(View(k)) == key; rc = cursor.Get(&k, &v, MDB_NEXT)) {
+  return ScanOwner(env().values, key, [&](std::string_view k, std::string_view v) {
     std::string_view payload;
-    if (!store::Unseal(View(k), View(v), &payload) || !store::DecodeValue(payload, &value)) {
-      return Damaged("values", View(k));
+    if (!store::Unseal(k, v, &payload) || !store::DecodeValue(payload, &value)) {
+      return Damaged("values", k);
     }
-    Status status = visit(value);
-    if (status != StatusSuccess) {
-      return status;
-    }
-  }
-  return rc == 0 || rc == MDB_NOTFOUND ? StatusSuccess : Lmdb(rc);
+    return visit(value);
+  });
 }
 
 Status StoreReader::ValueAt(uint64_t key, uint32_t index, store::ValueRecord* value) {

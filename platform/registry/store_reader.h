@@ -52,6 +52,11 @@ class StoreReader : protected StoreRecords {
                      store::ValueRecord* value, std::string* indexEntry);
 
  private:
+  // Walks the records of dbi whose key starts with owner, in key order:
+  // visit gets each one's key and value and stops the walk with any
+  // status but StatusSuccess, which is then returned.
+  Status ScanOwner(MDB_dbi dbi, uint64_t owner,
+                   const std::function<Status(std::string_view, std::string_view)>& visit);
   // Walks the index entries of owner's subkeys or values whose name has
   // the hash of name: visit gets each one's key or place and its stored
   // bytes, and sets *done to stop. StatusFileNotFound when none is left.
